@@ -1,0 +1,41 @@
+# Orvane screen saver: the two commands a fresh Debian machine needs.
+#   make demo   install what is missing, build, and run the saver on sample props
+#   make check  install what is missing, build every preset, run every test
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build native mingw64 mingw32 check test demo fuzz bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@for p in native mingw64 mingw32; do \
+	  [ -f build/$$p/CMakeCache.txt ] || cmake --preset $$p >/dev/null || exit 1; \
+	done
+
+native mingw64 mingw32: deps
+	@[ -f build/$@/CMakeCache.txt ] || cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j $(JOBS)
+
+build: native mingw64 mingw32
+
+test:
+	ctest --preset native -j $(JOBS)
+	ctest --preset mingw64
+
+check: build test
+
+demo: deps native
+	@scripts/demo
+
+fuzz: deps
+	@scripts/fuzz build
+
+bench: deps native
+	@scripts/bench
+
+clean:
+	rm -rf build

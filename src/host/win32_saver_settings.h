@@ -1,0 +1,20 @@
+#pragma once
+// The one settings and host-state record of the process, and the process-wide
+// host state that window and dialog procedures reach.
+#include <windows.h>
+
+#include <cstdint>
+
+struct SaverSettings {
+  HWND Window;               // the saver window; target of close and password messages
+  uint32_t PasswordDelay;    // seconds after creation within which input closes without a password
+  int32_t MouseThreshold;    // largest cursor displacement (x and y separately) that does not close
+  POINT StartCursor;         // where cursor displacement is measured from
+  uint32_t StartTick;        // system tick count at the window's creation
+  int32_t CheckingPassword;  // 1 while a password check runs
+  int32_t CloseRequested;    // 1 once the saver itself asked to close
+  int32_t UseMirrors;        // nonzero: kaleidoscope mirrored; zero: a single wedge
+};
+
+extern HINSTANCE hostInstance;
+extern SaverSettings* saverSettings;

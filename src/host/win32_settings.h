@@ -1,0 +1,15 @@
+#pragma once
+// The settings store (registry of the current user) and the configuration dialog.
+#include <windows.h>
+
+#include "host/win32_saver_settings.h"
+
+// Sets PasswordDelay 15, MouseThreshold 50, CheckingPassword 0, then reads the system's
+// screen-saver settings over them.
+void LoadHostSettings(SaverSettings* settings);
+// Sets UseMirrors 1, then reads the saver's own setting over it.
+void LoadSaverSettings(SaverSettings* settings);
+// Writes UseMirrors as a REG_DWORD; silent on failure.
+void SaveSaverSettings(SaverSettings* settings);
+// The dialog procedure of dialog 104.
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

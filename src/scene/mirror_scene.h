@@ -56,9 +56,11 @@ struct MirrorScene {
   // Second half: count magnified, fading copies of the texture over the frame.
   void drawFeedbackTrail(int32_t count, float step);
 
- private:
-  // The set this frame draws: the transitional set while a switch eases.
+  // The set this frame draws: the transitional set, rebuilt for the present scene
+  // time, while a switch eases (the frame that reaches the end of the ease ends it).
   const MirrorSet& pickSetToDraw();
+
+ private:
   // The live effect, or the do-nothing base effect when there is none.
   Effect& activeEffect();
 };

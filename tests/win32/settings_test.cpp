@@ -13,10 +13,6 @@
 #include "host/win32_settings.h"
 #include "resources/resource_ids.h"
 
-// The process-wide host state that the dialog procedure reaches.
-HINSTANCE hostInstance = nullptr;
-SaverSettings* saverSettings = nullptr;
-
 namespace {
 
 const char kHostKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";

@@ -1,6 +1,7 @@
-// The resource library on 64-bit Windows: a generated file opens, its resources are
-// fetched, described and released, and loaded Handles live beside the reference list
-// because an 8-byte Handle cannot sit in an entry's 4-byte field.
+// The resource library on Windows: a generated file opens, its resources are fetched,
+// described and released. On 64-bit Windows loaded Handles live beside the reference
+// list, because an 8-byte Handle cannot sit in an entry's 4-byte field; on 32-bit
+// Windows they live in that field.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 #include "support/resfile_builder.h"
 
 TEST(WindowsResFile, OpensFetchesDescribesAndCloses) {
-  static_assert(!kHandleFitsInRefEntry, "64-bit Handles are kept beside the reference list");
+  static_assert(kHandleFitsInRefEntry == (sizeof(void*) == 4), "where a loaded Handle is kept");
   restest::Builder b;
   b.addType(resTypeCode('E', 'm', 'p', 't'));
   restest::Type& prop = b.addType(kPropType);
@@ -24,13 +25,16 @@ TEST(WindowsResFile, OpensFetchesDescribesAndCloses) {
   ASSERT_EQ(ResOpenFile(path.c_str(), &ref), kResOK);
   ASSERT_NE(ref, 0);
   ASSERT_EQ(ResCountOfType(kPropType), 2);
-  ASSERT_NE(resCurrentFile->loaded, nullptr);
+  ASSERT_EQ(resCurrentFile->loaded != nullptr, !kHandleFitsInRefEntry);
 
   const uint32_t ids[] = {516, 1000};
   for (int32_t i = 0; i < 2; ++i) {
     Handle h = ResGetIndexed(kPropType, i);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(resCurrentFile->loaded[i], h);
+    EXPECT_EQ(ResRefLoadedHandle(resCurrentFile, i), h);
+    if (!kHandleFitsInRefEntry) {
+      EXPECT_EQ(resCurrentFile->loaded[i], h);
+    }
     uint32_t type = 0, id = 0;
     uint8_t name[32] = {};
     ASSERT_EQ(ResGetInfo(h, &type, &id, name), kResOK);
@@ -42,7 +46,7 @@ TEST(WindowsResFile, OpensFetchesDescribesAndCloses) {
   EXPECT_EQ(HandleGetSize(first), 4u);
   EXPECT_EQ((*first)[0], 4);
   EXPECT_EQ(ResRelease(first), kResOK);
-  EXPECT_EQ(resCurrentFile->loaded[0], nullptr);
+  EXPECT_EQ(ResRefLoadedHandle(resCurrentFile, 0), nullptr);
   EXPECT_EQ(ResCloseFile(ref), kResOK);
   EXPECT_EQ(ResCurrentFile(), 0);
   EXPECT_EQ(FileTableCount(), 0);

@@ -252,11 +252,27 @@ void drawLetter(IndexedImage& img, const Tones& tile, const Tones& ink, int lett
   outline(img, tile.outline);
   const int32_t scale = std::max(1, int32_t(std::min(img.width, img.height) * 0.62 / 7));
   const int32_t left = (img.width - 5 * scale) / 2, top = (img.height - 7 * scale) / 2;
+  IndexedImage glyph(img.width, img.height);
   for (int row = 0; row < 7; ++row)
     for (int col = 0; col < 5; ++col)
       if (kGlyphs[letter][row] & (0x10 >> col))
         for (int32_t dy = 0; dy < scale; ++dy)
-          for (int32_t dx = 0; dx < scale; ++dx) img.set(left + col * scale + dx, top + row * scale + dy, ink.fill);
+          for (int32_t dx = 0; dx < scale; ++dx) glyph.set(left + col * scale + dx, top + row * scale + dy, ink.light);
+  // The letter in the ink's light tone with a dark rim, so it reads on any tile.
+  for (int32_t y = 0; y < img.height; ++y)
+    for (int32_t x = 0; x < img.width; ++x) {
+      if (glyph.at(x, y) != kTransparent) {
+        img.set(x, y, glyph.at(x, y));
+        continue;
+      }
+      bool rim = false;
+      for (int32_t dy = -1; dy <= 1; ++dy)
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+          const int32_t nx = x + dx, ny = y + dy;
+          rim = rim || (nx >= 0 && ny >= 0 && nx < img.width && ny < img.height && glyph.at(nx, ny) != kTransparent);
+        }
+      if (rim) img.set(x, y, ink.dark);
+    }
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ test:
 
 check: build test
 
-demo: deps native
+demo: deps native mingw64
 	@scripts/demo
 
 fuzz: deps

@@ -1,0 +1,67 @@
+// The saver window's pure decisions.
+#include "host/saver_rules.h"
+
+MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, uint64_t wParam) {
+  const bool saver = (mode == SaverMode::Saver);
+  const bool watching = saver && !checking;  // input may end the saver
+  switch (message) {
+    case msg::kCreate:
+      return {MessageAction::RecordStart, true};
+    case msg::kDestroy:
+      return {MessageAction::PostQuit, true};
+    case msg::kActivate:
+    case msg::kActivateApp:
+    case msg::kNcActivate:
+      // Low word 0: the window or the application is losing activation.
+      if (watching && (wParam & 0xFFFFu) == 0) return {MessageAction::RequestClose, true};
+      return {MessageAction::Nothing, true};
+    case msg::kClose:
+      if (saver) return {MessageAction::CloseHandling, false};
+      return {MessageAction::Nothing, true};
+    case msg::kSetCursor:
+      return {watching ? MessageAction::HideCursor : MessageAction::ShowArrow, true};
+    case msg::kKeyDown:
+    case msg::kLButtonDown:
+    case msg::kRButtonDown:
+    case msg::kMButtonDown:
+      if (watching) return {MessageAction::RequestClose, true};
+      return {MessageAction::Nothing, true};
+    case msg::kSysCommand:
+      if (saver && (wParam == msg::kScScreenSave || wParam == msg::kScClose))
+        return {MessageAction::Nothing, false};
+      return {MessageAction::Nothing, true};
+    case msg::kMouseMove:
+      if (watching) return {MessageAction::MouseTest, true};
+      return {MessageAction::Nothing, true};
+    default:
+      return {MessageAction::Nothing, true};
+  }
+}
+
+bool cursorMovedTooFar(ScreenPoint start, ScreenPoint now, int32_t threshold) {
+  int64_t dx = static_cast<int64_t>(now.x) - start.x;
+  int64_t dy = static_cast<int64_t>(now.y) - start.y;
+  if (dx < 0) dx = -dx;
+  if (dy < 0) dy = -dy;
+  return dx > threshold || dy > threshold;
+}
+
+CloseDecision decideClose(bool closeRequested, bool checking, uint32_t nowTick,
+                          uint32_t startTick, uint32_t passwordDelaySeconds) {
+  if (!closeRequested || checking) return CloseDecision::Ignore;
+  const uint32_t elapsed = nowTick - startTick;           // wraps on purpose
+  const uint32_t limit = passwordDelaySeconds * 1000u;    // wraps on purpose
+  return elapsed <= limit ? CloseDecision::Destroy : CloseDecision::AskPassword;
+}
+
+uint32_t frameWordFor(int32_t useMirrors) { return useMirrors != 0 ? 0x10000u : 0u; }
+
+WindowPlan planWindow(SaverMode mode, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                      int32_t screenWidth, int32_t screenHeight) {
+  if (mode == SaverMode::Preview) {
+    const auto width = static_cast<int32_t>(static_cast<uint32_t>(right) - static_cast<uint32_t>(left));
+    const auto height = static_cast<int32_t>(static_cast<uint32_t>(bottom) - static_cast<uint32_t>(top));
+    return {kPreviewStyle, width, height, true};
+  }
+  return {kSaverStyle, screenWidth, screenHeight, false};
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The saver window's decisions that need no window: which message does what, the mouse
+// test, the close/password-delay decision and the frame word. Pure logic, tested natively;
+// the window procedure gathers the inputs and acts on the answers.
+#include <cstdint>
+
+#include "host/command_line.h"
+
+// Message numbers and command words the saver window reacts to (the Win32 values).
+namespace msg {
+constexpr uint32_t kCreate = 0x0001;
+constexpr uint32_t kDestroy = 0x0002;
+constexpr uint32_t kActivate = 0x0006;
+constexpr uint32_t kClose = 0x0010;
+constexpr uint32_t kActivateApp = 0x001C;
+constexpr uint32_t kSetCursor = 0x0020;
+constexpr uint32_t kNcActivate = 0x0086;
+constexpr uint32_t kKeyDown = 0x0100;
+constexpr uint32_t kSysCommand = 0x0112;
+constexpr uint32_t kMouseMove = 0x0200;
+constexpr uint32_t kLButtonDown = 0x0201;
+constexpr uint32_t kRButtonDown = 0x0204;
+constexpr uint32_t kMButtonDown = 0x0207;
+constexpr uint64_t kScScreenSave = 0xF140;
+constexpr uint64_t kScClose = 0xF060;
+}  // namespace msg
+
+enum class MessageAction {
+  Nothing,
+  RecordStart,   // remember window, cursor position and tick count
+  PostQuit,      // end the frame loop
+  RequestClose,  // the saver asks itself to close
+  MouseTest,     // compare the cursor with the reference point
+  CloseHandling, // a close message in Saver mode: delay or password decides
+  HideCursor,
+  ShowArrow,
+};
+
+struct MessageDecision {
+  MessageAction action;
+  // true: the result is whatever the default window procedure returns; false: the result is 0.
+  bool passOn;
+};
+
+// What the saver window does with one message. `checking` is CheckingPassword != 0.
+// The word parameter is compared whole: a system command with its low four bits set is not
+// a screen-save or close command.
+MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, uint64_t wParam);
+
+struct ScreenPoint {
+  int32_t x;
+  int32_t y;
+};
+
+// True when the cursor is more than `threshold` pixels from `start` in x or in y (strict,
+// signed). Differences are formed in 64 bits, so coordinates far apart cannot overflow; a
+// negative threshold makes every position count as too far.
+bool cursorMovedTooFar(ScreenPoint start, ScreenPoint now, int32_t threshold);
+
+enum class CloseDecision {
+  Ignore,         // not asked for by the saver, or a password check is under way
+  Destroy,        // within the password delay: close without asking
+  AskPassword,    // the delay has passed: the password must be verified first
+};
+
+// The close handling's decision. Elapsed time and the delay in milliseconds are unsigned
+// 32-bit quantities: a tick count that wrapped between the two readings still gives the
+// right difference, and the product delay * 1000 wraps as the 32-bit arithmetic does.
+CloseDecision decideClose(bool closeRequested, bool checking, uint32_t nowTick,
+                          uint32_t startTick, uint32_t passwordDelaySeconds);
+
+// The frame word for the scene: bit 16 when mirrors are on (any nonzero UseMirrors).
+uint32_t frameWordFor(int32_t useMirrors);
+
+// Window geometry for the two window-making modes.
+struct WindowPlan {
+  uint32_t style;
+  int32_t width;
+  int32_t height;
+  bool child;  // made as a child of the parent window
+};
+
+constexpr uint32_t kPreviewStyle = 0x50000000u;  // WS_CHILD | WS_VISIBLE
+constexpr uint32_t kSaverStyle = 0x90000000u;    // WS_POPUP | WS_VISIBLE
+
+// Preview: the parent's window rectangle gives the size; Saver: the screen size.
+// The sizes are differences of 32-bit coordinates, wrapped as 32-bit values.
+WindowPlan planWindow(SaverMode mode, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                      int32_t screenWidth, int32_t screenHeight);

@@ -1,0 +1,128 @@
+// The saver window: class, window, OpenGL context, scene, frame loop and tear-down.
+#include <new>
+
+#include "host/saver_rules.h"
+#include "host/win32_host.h"
+#include "scene/mirror_scene.h"
+
+namespace {
+
+const char kClassName[] = "OpenGL";
+const char kWindowTitle[] = "SaverWindow";
+
+void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
+
+void setSaverRunning(UINT on) {
+  UINT previous = 0;  // receives the previous state, which is not used
+  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
+}
+
+// A pixel-format failure is reported while the saver window would still be up. In Saver
+// mode the message box would take activation, the window procedure would take that as input
+// and close the window, and the quit message of WM_DESTROY would end the box's modal loop:
+// the report would vanish at once. So the window goes first, its quit message is taken out
+// of the queue, and only then the box is shown; it stays until the user dismisses it.
+void reportPixelFormatFailure(HWND window, const char* text) {
+  if (saverMode == SaverMode::Saver) {
+    DestroyWindow(window);
+    saverWindow = nullptr;
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
+  showError(text);
+  if (saverMode == SaverMode::Saver) setSaverRunning(0);
+}
+
+}  // namespace
+
+bool RegisterSaverClass() {
+  WNDCLASSA windowClass{};
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+  windowClass.lpfnWndProc = SaverWindowProc;
+  windowClass.cbClsExtra = 0;
+  windowClass.cbWndExtra = 0;
+  windowClass.hInstance = hostInstance;
+  windowClass.lpszClassName = kClassName;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+HWND CreateSaverWindow(HWND parent, int32_t* width, int32_t* height) {
+  RECT parentRect{};
+  if (saverMode == SaverMode::Preview && !GetWindowRect(parent, &parentRect)) return nullptr;
+  const WindowPlan plan =
+      planWindow(saverMode, parentRect.left, parentRect.top, parentRect.right, parentRect.bottom,
+                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  *width = plan.width;
+  *height = plan.height;
+  return CreateWindowExA(0, kClassName, kWindowTitle, plan.style, 0, 0, plan.width, plan.height,
+                         plan.child ? parent : nullptr, nullptr, hostInstance, nullptr);
+}
+
+void RunSaverWindow(HWND parent, int showCommand) {
+  if (!RegisterSaverClass()) {
+    showError("RegisterClass() failed:  Cannot register window class.");
+    return;
+  }
+  int32_t width = 0;
+  int32_t height = 0;
+  HWND window = CreateSaverWindow(parent, &width, &height);
+  if (!window) return;
+  saverWindow = window;
+  const bool saver = (saverMode == SaverMode::Saver);
+  if (saver) setSaverRunning(1);
+
+  HDC deviceContext = GetDC(window);
+  PIXELFORMATDESCRIPTOR request{};
+  request.nSize = sizeof(request);  // 40
+  request.nVersion = 1;
+  request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  request.iPixelType = PFD_TYPE_RGBA;
+  request.cColorBits = 32;
+  const int format = saverChoosePixelFormat(deviceContext, &request);
+  if (format == 0) {
+    reportPixelFormatFailure(window, "ChoosePixelFormat() failed:  Cannot find a suitable pixel format.");
+    return;
+  }
+  if (!saverSetPixelFormat(deviceContext, format, &request)) {
+    reportPixelFormatFailure(window, "SetPixelFormat() failed:  Cannot set format specified.");
+    return;
+  }
+  HGLRC renderContext = wglCreateContext(deviceContext);
+  wglMakeCurrent(deviceContext, renderContext);
+
+  // Without a scene there is nothing to draw: the saver ends as if it had been closed.
+  MirrorScene* scene = new (std::nothrow) MirrorScene();
+  if (scene) {
+    scene->setUp(width, height);
+    saverScene = scene;
+    ShowWindow(window, showCommand);
+
+    MSG message;
+    for (;;) {
+      if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) break;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        continue;
+      }
+      if (saverScene->renderFrame(frameWordFor(saverSettings ? saverSettings->UseMirrors : 1)))
+        SwapBuffers(deviceContext);
+      Sleep(10);
+    }
+
+    saverScene->destroy();
+    delete saverScene;
+    saverScene = nullptr;
+  } else {
+    DestroyWindow(window);
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
+  wglMakeCurrent(nullptr, nullptr);
+  ReleaseDC(window, deviceContext);
+  wglDeleteContext(renderContext);
+  if (saver) setSaverRunning(0);
+  saverWindow = nullptr;
+}

@@ -1,14 +1,101 @@
-// Settings defaults. Reading the registry and the dialog come with the settings store.
+// The settings store (registry of the current user) and the configuration dialog.
 #include "host/win32_settings.h"
 
+#include <cstdint>
+
+#include "host/settings_value.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+const char kHostKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";
+const char kSaverKey[] = "Software\\Tov\\Ostrel";
+const char kPasswordDelayValue[] = "Password Delay";
+const char kMouseThresholdValue[] = "Mouse Threshold";
+const char kUseMirrorsValue[] = "UseMirrors";
+
+// Opens one of the current user's keys for reading. Full access is asked for, as the
+// saver always has, so a key the user may only read keeps the defaults of its group.
+HKEY openKey(const char* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return nullptr;
+  return key;
+}
+
+// Reads one value with a 4-byte buffer; the registry type is not looked at.
+uint32_t readValue(HKEY key, const char* name, uint32_t fallback) {
+  uint8_t data[orvane::kSettingValueSize] = {};
+  DWORD size = orvane::kSettingValueSize;
+  const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, data, &size);
+  return orvane::decodeSettingValue(result == ERROR_SUCCESS, data, size, fallback);
+}
+
+}  // namespace
+
 void LoadHostSettings(SaverSettings* settings) {
+  if (settings == nullptr) return;
   settings->PasswordDelay = 15;
   settings->MouseThreshold = 50;
   settings->CheckingPassword = 0;
+  HKEY key = openKey(kHostKey);
+  if (key == nullptr) return;
+  settings->PasswordDelay = readValue(key, kPasswordDelayValue, settings->PasswordDelay);
+  settings->MouseThreshold = static_cast<int32_t>(
+      readValue(key, kMouseThresholdValue, static_cast<uint32_t>(settings->MouseThreshold)));
+  RegCloseKey(key);
 }
 
-void LoadSaverSettings(SaverSettings* settings) { settings->UseMirrors = 1; }
+void LoadSaverSettings(SaverSettings* settings) {
+  if (settings == nullptr) return;
+  settings->UseMirrors = 1;
+  HKEY key = openKey(kSaverKey);
+  if (key == nullptr) return;
+  settings->UseMirrors = static_cast<int32_t>(
+      readValue(key, kUseMirrorsValue, static_cast<uint32_t>(settings->UseMirrors)));
+  RegCloseKey(key);
+}
 
-void SaveSaverSettings(SaverSettings*) {}
+void SaveSaverSettings(SaverSettings* settings) {
+  if (settings == nullptr) return;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSaverKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;  // the choice is lost without a message
+  }
+  const DWORD value = static_cast<DWORD>(settings->UseMirrors);
+  RegSetValueExA(key, kUseMirrorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                 sizeof value);
+  RegCloseKey(key);
+}
 
-INT_PTR CALLBACK ConfigDialogProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      // Any nonzero setting counts as on, so it shows ticked; passing 7 through would
+      // leave the box's look to the control's own handling of an unknown state.
+      if (saverSettings != nullptr) {
+        CheckDlgButton(dialog, ORVANE_CONTROL_USE_MIRRORS,
+                       saverSettings->UseMirrors != 0 ? BST_CHECKED : BST_UNCHECKED);
+      }
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          // Saved even when nothing changed, so OK always leaves a stored 0 or 1.
+          if (saverSettings != nullptr) {
+            saverSettings->UseMirrors =
+                IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
+            SaveSaverSettings(saverSettings);
+          }
+          EndDialog(dialog, IDOK);
+          return FALSE;
+        case IDCANCEL:
+          EndDialog(dialog, IDCANCEL);
+          return FALSE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
+}

@@ -48,5 +48,7 @@ ResCode FileOpen(const char* path, int16_t mode, FileRef* ref);
 ResCode FileClose(FileRef ref);
 ResCode FileSeek(FileRef ref, int16_t mode, int32_t offset);
 ResCode FileRead(FileRef ref, int32_t* count, void* buffer);
+// The length of the file in bytes; the stream's position is kept.
+ResCode FileGetSize(FileRef ref, int64_t* size);
 // The number of slots counted as in use (for tests and diagnostics).
 int32_t FileTableCount();

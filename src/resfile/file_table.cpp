@@ -1,0 +1,88 @@
+// The table of open file streams: a FileRef is a slot number counted from 1.
+#include <cstdio>
+
+#include "resfile/handles.h"
+
+namespace {
+
+std::FILE* fileTable[kFileTableSlots] = {};
+int32_t fileTableCount = 0;
+
+// The stream of a valid FileRef, or null.
+std::FILE* streamOf(FileRef ref) {
+  if (ref < 1 || ref > fileTableCount) return nullptr;
+  return fileTable[ref - 1];
+}
+
+// 64-bit stream positions, so files beyond 2 GiB still report their true size.
+int seekTo(std::FILE* f, int64_t offset, int whence) {
+#ifdef _WIN32
+  return _fseeki64(f, offset, whence);
+#else
+  return fseeko(f, static_cast<off_t>(offset), whence);
+#endif
+}
+
+int64_t tellOf(std::FILE* f) {
+#ifdef _WIN32
+  return _ftelli64(f);
+#else
+  return static_cast<int64_t>(ftello(f));
+#endif
+}
+
+}  // namespace
+
+ResCode FileOpen(const char* path, int16_t mode, FileRef* ref) {
+  // Only reading is offered; a full table refuses rather than write past its last slot.
+  if (path == nullptr || ref == nullptr || mode != kFileModeRead) return kFileFailed;
+  if (fileTableCount >= kFileTableSlots) return kFileFailed;
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return kFileFailed;
+  fileTable[fileTableCount] = f;
+  ++fileTableCount;
+  *ref = static_cast<FileRef>(fileTableCount);
+  return kResOK;
+}
+
+ResCode FileClose(FileRef ref) {
+  std::FILE* f = streamOf(ref);
+  if (f == nullptr) return kFileFailed;
+  std::fclose(f);
+  fileTable[ref - 1] = nullptr;
+  // Only the top slot gives its place back, and only itself: lower empty slots stay counted.
+  if (ref == fileTableCount) --fileTableCount;
+  return kResOK;
+}
+
+ResCode FileSeek(FileRef ref, int16_t mode, int32_t offset) {
+  std::FILE* f = streamOf(ref);
+  if (f == nullptr || mode != kFileSeekFromStart) return kFileFailed;
+  seekTo(f, offset, SEEK_SET);  // a failed positioning is not reported
+  return kResOK;
+}
+
+ResCode FileRead(FileRef ref, int32_t* count, void* buffer) {
+  std::FILE* f = streamOf(ref);
+  if (f == nullptr || count == nullptr) return kFileFailed;
+  if (*count <= 0 || buffer == nullptr) {
+    *count = 0;
+    return kResOK;
+  }
+  *count = static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(*count), f));
+  return kResOK;
+}
+
+ResCode FileGetSize(FileRef ref, int64_t* size) {
+  std::FILE* f = streamOf(ref);
+  if (f == nullptr || size == nullptr) return kFileFailed;
+  const int64_t here = tellOf(f);
+  if (here < 0 || seekTo(f, 0, SEEK_END) != 0) return kFileFailed;
+  const int64_t end = tellOf(f);
+  seekTo(f, here, SEEK_SET);
+  if (end < 0) return kFileFailed;
+  *size = end;
+  return kResOK;
+}
+
+int32_t FileTableCount() { return fileTableCount; }

@@ -1,0 +1,55 @@
+// The resource library on Windows: a generated file opens, its resources are fetched,
+// described and released. On 64-bit Windows loaded Handles live beside the reference
+// list, because an 8-byte Handle cannot sit in an entry's 4-byte field; on 32-bit
+// Windows they live in that field.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "resfile/resfile.h"
+#include "resfile/resfile_internal.h"
+#include "support/resfile_builder.h"
+
+TEST(WindowsResFile, OpensFetchesDescribesAndCloses) {
+  static_assert(kHandleFitsInRefEntry == (sizeof(void*) == 4), "where a loaded Handle is kept");
+  restest::Builder b;
+  b.addType(resTypeCode('E', 'm', 'p', 't'));
+  restest::Type& prop = b.addType(kPropType);
+  prop.add(516, {4, 0, 1, 0}, std::string("first"));
+  prop.add(1000, {9, 9, 9}).dataHandle = 0xFFFFFFFFu;
+  const std::vector<uint8_t> bytes = b.build();
+  const std::string path = restest::writeTempFile(bytes, "win");
+  ASSERT_FALSE(path.empty());
+
+  FileRef ref = 0;
+  ASSERT_EQ(ResOpenFile(path.c_str(), &ref), kResOK);
+  ASSERT_NE(ref, 0);
+  ASSERT_EQ(ResCountOfType(kPropType), 2);
+  ASSERT_EQ(resCurrentFile->loaded != nullptr, !kHandleFitsInRefEntry);
+
+  const uint32_t ids[] = {516, 1000};
+  for (int32_t i = 0; i < 2; ++i) {
+    Handle h = ResGetIndexed(kPropType, i);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ResRefLoadedHandle(resCurrentFile, i), h);
+    if (!kHandleFitsInRefEntry) {
+      EXPECT_EQ(resCurrentFile->loaded[i], h);
+    }
+    uint32_t type = 0, id = 0;
+    uint8_t name[32] = {};
+    ASSERT_EQ(ResGetInfo(h, &type, &id, name), kResOK);
+    EXPECT_EQ(type, kPropType) << "the empty entry before 'Prop' owns nothing";
+    EXPECT_EQ(id, ids[i]);
+    EXPECT_EQ(name[0], i == 0 ? 5 : 0);
+  }
+  Handle first = ResGetIndexed(kPropType, 0);
+  EXPECT_EQ(HandleGetSize(first), 4u);
+  EXPECT_EQ((*first)[0], 4);
+  EXPECT_EQ(ResRelease(first), kResOK);
+  EXPECT_EQ(ResRefLoadedHandle(resCurrentFile, 0), nullptr);
+  EXPECT_EQ(ResCloseFile(ref), kResOK);
+  EXPECT_EQ(ResCurrentFile(), 0);
+  EXPECT_EQ(FileTableCount(), 0);
+  EXPECT_EQ(restest::readFileBytes(path), bytes);
+  DeleteFileA(path.c_str());
+}

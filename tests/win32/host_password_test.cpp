@@ -56,7 +56,7 @@ void setAppDefaults(bool win98, bool nativeMpr) {
   }
 }
 
-struct Run {
+struct ChildRun {
   DWORD exitCode = 999;
   std::string result;  // what the child wrote
   std::string log;     // what the stand-ins recorded
@@ -64,9 +64,9 @@ struct Run {
 
 // Prepares a folder with the child and `library` (a stand-in from password_support, or empty
 // for none) under the name `libraryName`, then runs the child with `command`.
-Run runChild(const char* caseName, const char* command, const char* library,
+ChildRun runChild(const char* caseName, const char* command, const char* library,
              const char* libraryName, const char* answer) {
-  Run run;
+  ChildRun run;
   const std::string support = testDir() + "\\password_support\\";
   const std::string runs = testDir() + "\\password_runs";
   const std::string dir = runs + "\\" + caseName;
@@ -79,8 +79,9 @@ Run runChild(const char* caseName, const char* command, const char* library,
   DeleteFileA(resultPath.c_str());
   DeleteFileA(logPath.c_str());
   EXPECT_TRUE(CopyFileA((support + kChild).c_str(), (dir + "\\" + kChild).c_str(), FALSE));
-  if (library && *library)
+  if (library && *library) {
     EXPECT_TRUE(CopyFileA((support + library).c_str(), (dir + "\\" + libraryName).c_str(), FALSE));
+  }
 
   SetEnvironmentVariableA("ORVANE_STANDIN_ANSWER", answer);
   SetEnvironmentVariableA("ORVANE_STANDIN_LOG", logPath.c_str());
@@ -123,7 +124,7 @@ TEST(HostPassword, VerificationOnEachPlatformAndWithEachLibrary) {
   };
   for (const auto& c : cases) {
     setAppDefaults(c.win98, false);
-    const Run run = runChild(c.name, "verify", c.library, "PASSWORD.CPL", c.answer);
+    const ChildRun run = runChild(c.name, "verify", c.library, "PASSWORD.CPL", c.answer);
     EXPECT_EQ(run.exitCode, 0u) << c.name;
     EXPECT_NE(run.result.find(c.platform), std::string::npos) << c.name << ": " << run.result;
     EXPECT_NE(run.result.find(c.closed ? "closed=1" : "closed=0"), std::string::npos)
@@ -155,11 +156,13 @@ TEST(HostPassword, PasswordChangeHandsTheParentToTheService) {
   };
   for (const auto& c : cases) {
     setAppDefaults(false, true);
-    const Run run = runChild(c.name, "change", c.library, "MPR.DLL", "");
+    const ChildRun run = runChild(c.name, "change", c.library, "MPR.DLL", "");
     EXPECT_EQ(run.exitCode, 0u) << c.name;
     EXPECT_NE(run.result.find("done=1"), std::string::npos) << c.name;
     EXPECT_EQ(countLines(run.log, "change "), c.calls) << c.name << ": " << run.log;
-    if (c.calls > 0) EXPECT_NE(run.log.find("change SCRSAVE 5678 0 0"), std::string::npos) << run.log;
+    if (c.calls > 0) {
+      EXPECT_NE(run.log.find("change SCRSAVE 5678 0 0"), std::string::npos) << run.log;
+    }
   }
   RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(kAppKey) + "\\DllOverrides").c_str());
   RegDeleteKeyA(HKEY_CURRENT_USER, kAppKey);

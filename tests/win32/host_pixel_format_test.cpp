@@ -55,6 +55,7 @@ class PixelFormatFailureTest : public ::testing::Test {
     settings.MouseThreshold = 50;
     settings.UseMirrors = 1;
     saverSettings = &settings;
+    saverWindow = nullptr;
   }
   void TearDown() override {
     saverChoosePixelFormat = ::ChoosePixelFormat;
@@ -66,6 +67,7 @@ class PixelFormatFailureTest : public ::testing::Test {
     }
     UnregisterClassA("OpenGL", hostInstance);
     saverSettings = nullptr;
+    saverWindow = nullptr;
   }
 };
 

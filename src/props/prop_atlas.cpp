@@ -1,0 +1,61 @@
+#include "props/prop_atlas.h"
+
+#include <cstring>
+#include <string>
+
+#include "common/random.h"
+#include "props/prop_image.h"
+
+namespace {
+
+std::string firstPath = kPropFirstPath;
+std::string secondPath = kPropSecondPath;
+
+}  // namespace
+
+void setPropFilePaths(const char* first, const char* second) {
+  firstPath = first ? first : kPropFirstPath;
+  secondPath = second ? second : kPropSecondPath;
+}
+
+const char* propFilePath(int which) { return which == 0 ? firstPath.c_str() : secondPath.c_str(); }
+
+int32_t buildPropAtlasPixels(uint8_t* buffer) {
+  FileRef fileRef = 0;
+  ResOpenFile(propFilePath(0), &fileRef);
+  if (fileRef == 0) ResOpenFile(propFilePath(1), &fileRef);
+  int32_t count = fileRef != 0 ? ResCountOfType(kPropResourceType) : 0;
+  if (!buffer) count = 0;  // nowhere to paint: the file is still closed below
+  else std::memset(buffer, 0, kPropAtlasBytes);
+
+  int32_t loaded = 0;
+  if (count > 0) {
+    int32_t free = kPropSlots;
+    int32_t remaining = count;
+    for (int32_t j = 0; j < count; ++j, --remaining) {
+      // k never exceeds remaining - 1, so the last free + 1 candidates are always taken.
+      const int32_t k = int32_t(orvane::randomFraction() * remaining);
+      if (k > free) continue;
+      Handle h = ResGetIndexed(kPropResourceType, j);
+      if (!h) {
+        // A resource the map cannot find means the type's count runs past the reference
+        // list, and so does every later index: the scan ends. One that could not be loaded
+        // (no memory) takes no cell and the scan goes on.
+        if (resLastError != kResOK) break;
+        continue;
+      }
+      uint32_t type = 0;
+      uint32_t id = kPropInvertedIdLimit;
+      uint8_t name[256];
+      ResGetInfo(h, &type, &id, name);
+      decodePropImage(buffer, kPropAtlasSize, kPropAtlasSize, *h, HandleGetSize(h),
+                      kPropCellSize * (loaded % kPropCellsPerRow), kPropCellSize * (loaded / kPropCellsPerRow),
+                      id < kPropInvertedIdLimit);
+      ++loaded;
+      if (--free == 0) break;  // the last prop stays loaded until the file is closed
+      ResRelease(h);
+    }
+  }
+  ResCloseFile(fileRef);
+  return loaded;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The prop atlas: up to 529 props from the prop file, each in its own 44 by 44 cell of one
+// 1024 by 1024 RGBA texture, 23 cells across and 23 down.
+#include <cstddef>
+#include <cstdint>
+
+#include "resfile/resfile.h"
+
+// The atlas texture record that the drifting props effect owns.
+struct PropAtlas {
+  int32_t width;
+  int32_t height;
+  uint32_t texture;  // the GL texture name
+};
+
+constexpr const char* kPropFirstPath = "c:\\Program Files\\TheKorrin\\korrin.prp";
+constexpr const char* kPropSecondPath = "c:\\Program Files\\Sabrel\\TheKorrin\\korrin.prp";
+constexpr uint32_t kPropResourceType = kPropType;
+constexpr int32_t kPropCellSize = 44;
+constexpr int32_t kPropCellsPerRow = 23;
+constexpr int32_t kPropSlots = kPropCellsPerRow * kPropCellsPerRow;  // 529
+constexpr int32_t kPropAtlasSize = 1024;
+constexpr uint32_t kPropInvertedIdLimit = 516;  // props with a lower ID are painted as greys
+constexpr size_t kPropAtlasBytes = size_t(kPropAtlasSize) * kPropAtlasSize * 4;
+
+// Points the atlas builder at other prop files (for the native tools). A null argument
+// restores that path's fixed default; the setting is process-wide.
+void setPropFilePaths(const char* first, const char* second);
+// The path tried first (which 0) or second (which 1).
+const char* propFilePath(int which);
+
+// Builds the atlas pixels into `buffer` (kPropAtlasBytes): opens the first prop file, else
+// the second, zeroes the buffer, picks up to 529 'Prop' resources at random in one
+// front-to-back scan, paints each into the next cell, and closes the file. Returns the number
+// of props painted (0 without a prop file).
+int32_t buildPropAtlasPixels(uint8_t* buffer);
+
+// Fills `atlas` (1024 by 1024, a new GL texture holding the built pixels) and stores the
+// number of props into the live effect. Needs a current GL context.
+void buildPropAtlas(PropAtlas* atlas);

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# The configuration dialog and its one setting, as a person meets them: orvane.scr /c
+# under wine64 on a private X server, keys typed with xdotool, the registry read back
+# with `reg query`, and the saver's first frames checked on a screenshot.
+#   config_dialog_test.sh ORVANE_SCR WORK_DIR
+# WORK_DIR holds this test's own Wine prefix (made once) and its screenshots.
+set -uo pipefail
+
+scr="$(readlink -f "${1:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}")"
+work="${2:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}"
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+mkdir -p "$work"
+work="$(cd "$work" && pwd)"
+
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
+wine() { "$root/scripts/wine-run" "$@"; }
+wineserver_kill() {
+  /usr/lib/wine/wineserver64 -k 2>/dev/null || wineserver -k 2>/dev/null || true
+}
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# ---------------------------------------------------------------- X server
+displayfile="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+xvfb=$!
+finish() {
+  wineserver_kill
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
+  rm -f "$displayfile"
+}
+trap finish EXIT
+for _ in $(seq 100); do
+  [ -s "$displayfile" ] && break
+  sleep 0.1
+done
+[ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$displayfile")"
+
+# ---------------------------------------------------------------- registry
+saver_key='HKCU\Software\Tov\Ostrel'
+clear_setting() { wine reg delete 'HKCU\Software\Tov' /f >/dev/null 2>&1 || true; }
+store_setting() { wine reg add "$saver_key" /v UseMirrors /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+# Prints "REG_DWORD 0x1" for the stored value, or "none".
+stored_setting() {
+  local line
+  line="$(wine reg query "$saver_key" /v UseMirrors 2>/dev/null | tr -d '\r' | grep -i 'UseMirrors')"
+  if [ -z "$line" ]; then echo none; else echo "$line" | awk '{print $2, $3}'; fi
+}
+
+# Waits up to $2 seconds for a window named exactly $1; prints its id.
+wait_window() {
+  local id
+  for _ in $(seq $(($2 * 10))); do
+    id="$(xdotool search --name "^$1\$" 2>/dev/null | head -n1)"
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for process $1 to end.
+wait_exit() {
+  for _ in $(seq $(($2 * 10))); do
+    kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Runs orvane.scr /c and types the given keys into the dialog; checks the title and that
+# the program ends after the last key.
+run_dialog() {
+  local label="$1"; shift
+  wine "$scr" /c >/dev/null 2>&1 &
+  local pid=$! window
+  if ! window="$(wait_window 'Config dialog' 60)"; then
+    fail "$label: no window titled \"Config dialog\""
+    kill "$pid" 2>/dev/null; wineserver_kill; return 1
+  fi
+  sleep 0.5
+  for key in "$@"; do
+    xdotool windowfocus "$window" 2>/dev/null
+    sleep 0.2
+    xdotool key "$key"
+    sleep 0.3
+  done
+  if ! wait_exit "$pid" 20; then
+    fail "$label: the dialog did not close"
+    kill "$pid" 2>/dev/null; wineserver_kill; return 1
+  fi
+}
+
+check_setting() {
+  local label="$1" expected="$2" actual
+  actual="$(stored_setting)"
+  if [ "$actual" = "$expected" ]; then
+    echo "ok: $label: $actual"
+  else
+    fail "$label: stored \"$actual\", expected \"$expected\""
+  fi
+}
+
+# Initial focus is on OK; two Tabs reach the check box (OK, Cancel, check box).
+clear_setting
+run_dialog "Return" Return && check_setting "Return with nothing stored" "REG_DWORD 0x1"
+
+clear_setting
+run_dialog "Tab Space Return" Tab Tab space Return &&
+  check_setting "box cleared, Return" "REG_DWORD 0x0"
+
+clear_setting
+run_dialog "Escape" Tab Tab space Escape && check_setting "Escape with nothing stored" "none"
+
+store_setting 0
+run_dialog "Escape keeps 0" Tab Tab space Escape && check_setting "Escape with 0 stored" "REG_DWORD 0x0"
+
+store_setting 7
+run_dialog "7 then Return" Return && check_setting "Return with 7 stored" "REG_DWORD 0x1"
+
+# ---------------------------------------------------------------- the saver's picture
+# Counts strongly red pixels (the wedge outline) in a screenshot of the whole screen.
+red_pixels() {
+  convert "$1" -colorspace sRGB -fx '(r>0.6 && g<0.3 && b<0.3) ? 1 : 0' \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Runs orvane.scr /s for a few seconds with UseMirrors = $1, screenshots, prints red pixels.
+saver_red_pixels() {
+  store_setting "$1"
+  local shot="$work/saver-usemirrors-$1.png"
+  rm -f "$shot"
+  wine "$scr" /s >/dev/null 2>&1 &
+  local pid=$!
+  sleep 6
+  import -window root "$shot" 2>/dev/null
+  kill "$pid" 2>/dev/null
+  wineserver_kill
+  wait "$pid" 2>/dev/null
+  if [ -f "$shot" ]; then red_pixels "$shot"; else echo -1; fi
+}
+
+single="$(saver_red_pixels 0)"
+mirrored="$(saver_red_pixels 1)"
+echo "red pixels: UseMirrors 0 -> $single, UseMirrors 1 -> $mirrored"
+# The outline of the wedge is three lines across much of the screen; no red is drawn
+# with mirrors on.
+if [ "$single" -lt 200 ]; then fail "with 0 stored, no red wedge outline ($single red pixels)"; fi
+if [ "$mirrored" -ne 0 ] && [ "$mirrored" -ge "$((single / 10))" ]; then
+  fail "with 1 stored, red is drawn ($mirrored red pixels)"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all checks passed"

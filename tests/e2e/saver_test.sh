@@ -68,7 +68,8 @@ still_running() { kill -0 "$1" 2>/dev/null; }
 saver_processes() {
   local p
   for p in /proc/[0-9]*; do
-    tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -q 'orvane\.scr' && echo "${p#/proc/}"
+    # A Windows program under Wine runs with its own path as argv[0].
+    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -n1 | grep -q 'orvane\.scr$' && echo "${p#/proc/}"
   done
   return 0
 }
@@ -78,7 +79,8 @@ stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
 
 # ---------------------------------------------------------------- prop file
 props="$work/korrin.prp"
-proptool="$native/tools/proptool/proptool"
+proptool="$native/proptool"
+[ -x "$proptool" ] || proptool="$native/tools/proptool/proptool"
 if [ -x "$proptool" ] && "$proptool" sample "$props" >/dev/null 2>&1; then
   mkdir -p "$WINEPREFIX/drive_c/Program Files/TheKorrin"
   cp "$props" "$WINEPREFIX/drive_c/Program Files/TheKorrin/korrin.prp"

@@ -69,7 +69,7 @@ saver_processes() {
   local p
   for p in /proc/[0-9]*; do
     # A Windows program under Wine runs with its own path as argv[0].
-    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -n1 | grep -q 'orvane\.scr$' && echo "${p#/proc/}"
+    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -n1 | grep -q 'orvane\.scr$' && echo "${p#/proc/}"
   done
   return 0
 }
@@ -158,37 +158,38 @@ if start_saver "keys"; then
 fi
 
 # ---------------------------------------------------------------- preview inside a host window
+# Wine keeps the OpenGL drawing of a child window of another process off the screen, so a
+# screenshot cannot show it; Wine's frame-rate trace of the saver shows that it draws.
+wine64="/usr/lib/wine/wine64"
+[ -x "$wine64" ] || wine64="$(command -v wine64)"
 for form in space colon; do
   report="$work/preview-$form.txt"
-  rm -f "$report"
-  wine "$testhost" preview "$(winpath "$scr")" "$form" "$(winpath "$report")" 5000 >/dev/null 2>&1 &
+  trace="$work/preview-$form.trace"
+  rm -f "$report" "$trace"
+  WINEDEBUG=-all,+fps "$wine64" "$testhost" preview "$(winpath "$scr")" "$form" "$(winpath "$report")" 4000 \
+    >/dev/null 2>"$trace" &
   host=$!
-  if [ "$form" = space ] && [ "$have_props" = 1 ]; then
-    sleep 3.5
-    import -window root -crop 320x240+100+100 +repage "$work/preview-1.png" 2>/dev/null
-    sleep 0.7
-    import -window root -crop 320x240+100+100 +repage "$work/preview-2.png" 2>/dev/null
-  fi
   if ! wait_exit "$host" 60; then fail "preview ($form): the test host did not end"; stop "$host"; continue; fi
   line="$(tr -d '\r' <"$report" 2>/dev/null)"
   if [ "$line" = "child=1 size=320x240 ended=1 exit=0" ]; then
-    ok "preview ($form): a 320x240 child drew and ended with exit code 0 with its host window"
+    ok "preview ($form): a 320x240 child of the host window, ended with exit code 0 with it"
   else
     fail "preview ($form): $line"
   fi
-  if [ "$form" = space ] && [ "$have_props" = 1 ]; then
-    bright="$(mean_brightness "$work/preview-1.png")"
-    moved="$(differing_pixels "$work/preview-1.png" "$work/preview-2.png")"
-    if awk -v b="$bright" 'BEGIN { exit !(b > 0.01) }' && [ "${moved:-0}" -gt 100 ]; then
-      ok "preview: the picture inside the host window is drawn and moves"
-    else
-      fail "preview picture: mean $bright, $moved pixels changed"
-    fi
+  drawn="$(grep -c 'fps:.*approx [1-9]' "$trace" 2>/dev/null)"
+  if [ "${drawn:-0}" -ge 1 ]; then
+    ok "preview ($form): frames swapped ($(grep 'fps:' "$trace" | tail -n1 | sed 's/.*@ //'))"
+  else
+    fail "preview ($form): no frames were swapped"
   fi
 done
 
 # ---------------------------------------------------------------- nothing left behind
-left="$(saver_processes)"
+for _ in $(seq 50); do
+  left="$(saver_processes)"
+  [ -z "$left" ] && break
+  sleep 0.1
+done
 if [ -z "$left" ]; then ok "no saver process left behind"; else fail "saver processes left: $left"; fi
 
 if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed" >&2; exit 1; fi

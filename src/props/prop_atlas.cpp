@@ -37,13 +37,10 @@ int32_t buildPropAtlasPixels(uint8_t* buffer) {
       const int32_t k = int32_t(orvane::randomFraction() * remaining);
       if (k > free) continue;
       Handle h = ResGetIndexed(kPropResourceType, j);
-      if (!h) {
-        // A resource the map cannot find means the type's count runs past the reference
-        // list, and so does every later index: the scan ends. One that could not be loaded
-        // (no memory) takes no cell and the scan goes on.
-        if (resLastError != kResOK) break;
-        continue;
-      }
+      // A resource that cannot be loaded takes no cell; the scan goes on. (The library
+      // refuses maps whose type counts run past the reference list, so the count is bounded
+      // by the file's own size.)
+      if (!h) continue;
       uint32_t type = 0;
       uint32_t id = kPropInvertedIdLimit;
       uint8_t name[256];

@@ -1,0 +1,79 @@
+#include "props/prop_atlas_gl.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#include "effects/effect.h"
+#include "effects/prop_drift_effect.h"
+#include "scene/gl_headers.h"
+
+namespace {
+
+// Every GL implementation holds textures of 64 x 64; the stand-in atlas is smaller.
+constexpr int32_t kFallbackSize = 8;
+const uint8_t kTransparentPixels[kFallbackSize * kFallbackSize * 4] = {};
+
+bool proxyHolds(int32_t size) {
+  glTexImage2D(GL_PROXY_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  GLint width = 0;
+  glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+  return width == size;
+}
+
+AtlasSizeProbe sizeProbe = proxyHolds;
+double lastBuildMs = 0.0;
+
+void storeCellCount(int32_t loaded) {
+  if (currentEffect) currentEffect->cellCount = loaded;
+}
+
+// Makes the record's texture and uploads size x size pixels into it.
+void upload(PropAtlas* atlas, int32_t size, const uint8_t* pixels) {
+  atlas->width = size;
+  atlas->height = size;
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  atlas->texture = name;
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+}
+
+}  // namespace
+
+void setAtlasSizeProbe(AtlasSizeProbe probe) { sizeProbe = probe ? probe : proxyHolds; }
+
+double propAtlasLastBuildMs() { return lastBuildMs; }
+
+namespace {
+void buildAtlas(PropAtlas* atlas);
+}  // namespace
+
+void buildPropAtlas(PropAtlas* atlas) {
+  if (atlas == nullptr) return;
+  const auto start = std::chrono::steady_clock::now();
+  buildAtlas(atlas);
+  lastBuildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+namespace {
+void buildAtlas(PropAtlas* atlas) {
+  // A driver that cannot hold the atlas would leave the texture incomplete, and every
+  // sprite an opaque white square; a buffer that cannot be had leaves nothing to paint.
+  // Both degrade as a missing prop file does, before the file is read at all.
+  uint8_t* buffer = nullptr;
+  if (sizeProbe(kPropAtlasSize)) buffer = static_cast<uint8_t*>(std::malloc(kPropAtlasBytes));
+  if (buffer == nullptr) {
+    storeCellCount(0);
+    upload(atlas, kFallbackSize, kTransparentPixels);
+    return;
+  }
+  int32_t loaded = buildPropAtlasPixels(buffer);
+  if (loaded < 0) loaded = 0;
+  if (loaded > kPropSlots) loaded = kPropSlots;
+  storeCellCount(loaded);
+  upload(atlas, kPropAtlasSize, buffer);
+  std::free(buffer);
+}
+}  // namespace

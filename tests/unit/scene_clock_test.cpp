@@ -1,0 +1,123 @@
+// The scene clock: whole milliseconds, the overflow-safe form and the tick fallback.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "common/counter.h"
+#include "scene/frame_clock.h"
+#include "scene/mirror_scene.h"
+#include "scene/renderer_state.h"
+
+namespace {
+
+int64_t fakeFrequency = 0;
+int64_t fakeNow = 0;
+uint32_t fakeTick = 0;
+bool fakeFrequencyOk = true;
+
+bool frequency(int64_t* f) {
+  *f = fakeFrequency;
+  return fakeFrequencyOk;
+}
+bool now(int64_t* c) {
+  *c = fakeNow;
+  return true;
+}
+uint32_t tick() { return fakeTick; }
+const CounterSource fake{frequency, now, tick};
+
+class SceneClock : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    renderer::resetForTests();
+    counterSetSource(&fake);
+    fakeFrequencyOk = true;
+  }
+  void TearDown() override {
+    counterSetSource(nullptr);
+    renderer::resetForTests();
+  }
+  float timeAt(int64_t counts) {
+    fakeNow = counts;
+    scene.tickClock();
+    return scene.sceneTime;
+  }
+  MirrorScene scene;
+};
+
+TEST_F(SceneClock, MillisecondsAreWholeBeforeTheyAreScaled) {
+  fakeFrequency = 1000000;
+  fakeNow = 5000000;
+  scene.startClock();
+  EXPECT_EQ(scene.sceneTime, 0.0f);
+  EXPECT_EQ(timeAt(5000000 + 999), 0.0f);
+  EXPECT_EQ(timeAt(5000000 + 1000), 0.001f);
+  EXPECT_EQ(timeAt(5000000 + 1999), 0.001f);
+  EXPECT_EQ(timeAt(5000000 + 2500000), static_cast<float>(2500.0 * static_cast<double>(0.001f)));
+}
+
+TEST_F(SceneClock, StartsOncePerProcess) {
+  fakeFrequency = 1000;
+  fakeNow = 100;
+  scene.startClock();
+  fakeNow = 5000;
+  scene.startClock();  // ignored: the clock keeps its first start
+  EXPECT_EQ(timeAt(1100), 1.0f);
+}
+
+TEST(ElapsedMilliseconds, MatchesTheDirectFormulaWhereItDoesNotOverflow) {
+  const int64_t frequencies[] = {1, 1000, 1000000, 3579545, 10000000, 1000000000, 3000000000LL, 4000000000LL};
+  const int64_t counts[] = {0, 1, 999, 1000, 123456789, -1, -999999, 987654321012LL, INT64_MAX / 1000 - 7};
+  for (int64_t f : frequencies) {
+    for (int64_t c : counts) {
+      ASSERT_EQ(elapsedMilliseconds(c, f), (c * 1000) / f) << c << " / " << f;
+    }
+  }
+}
+
+TEST(ElapsedMilliseconds, StaysExactPastTheOverflowOfTheDirectFormula) {
+  struct Case {
+    int64_t frequency;
+    double days;
+  };
+  // The direct product overflows after 2^63 / 1000 counts: about 36 days at 3 GHz.
+  const Case cases[] = {{3000000000LL, 40.0}, {4000000000LL, 30.0}, {2000000000LL, 365.0}, {1000000000, 3650.0}};
+  for (const Case& c : cases) {
+    const int64_t elapsed = static_cast<int64_t>(c.days * 86400.0 * static_cast<double>(c.frequency)) + 12345;
+    ASSERT_GT(elapsed, INT64_MAX / 1000);  // the direct formula would overflow here
+    const __int128 exact = static_cast<__int128>(elapsed) * 1000 / c.frequency;
+    EXPECT_EQ(elapsedMilliseconds(elapsed, c.frequency), static_cast<int64_t>(exact)) << c.days;
+    EXPECT_GT(elapsedMilliseconds(elapsed, c.frequency), 0);
+  }
+}
+
+TEST_F(SceneClock, LongRunOnAProcessorClockCounterKeepsPositiveTime) {
+  fakeFrequency = 3000000000LL;
+  fakeNow = 0;
+  scene.startClock();
+  const int64_t fortyDays = 40LL * 86400 * fakeFrequency;
+  EXPECT_EQ(timeAt(fortyDays), static_cast<float>(40.0 * 86400.0 * 1000.0 * static_cast<double>(0.001f)));
+}
+
+TEST_F(SceneClock, NoHighResolutionCounterFallsBackToTheTick) {
+  struct Case {
+    bool queryOk;
+    int64_t frequency;
+  };
+  for (const Case c : {Case{true, 0}, Case{true, -5}, Case{false, 1000}}) {
+    renderer::resetForTests();
+    fakeFrequencyOk = c.queryOk;
+    fakeFrequency = c.frequency;
+    fakeTick = 0xFFFFF000u;  // close to the tick's wrap
+    scene.startClock();
+    EXPECT_TRUE(renderer::clockUsesTick);
+    fakeTick = 0xFFFFF000u + 1500u;
+    scene.tickClock();
+    EXPECT_EQ(scene.sceneTime, static_cast<float>(1500.0 * static_cast<double>(0.001f)));
+    fakeTick += 4096u;  // wraps past 2^32
+    scene.tickClock();
+    EXPECT_EQ(scene.sceneTime, static_cast<float>(5596.0 * static_cast<double>(0.001f)));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// orvane-render: the real kaleidoscope scene, rendered headless to PNG frames.
+//
+// It makes an off-screen GL context, sets the scene up and asks it for frames as the
+// saver's loop does, on a simulated clock (frame k at k / fps seconds), so a run is
+// reproducible from its seed.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "effects/effect.h"
+#include "egl_context.h"
+#include "png_writer.h"
+#include "props/prop_atlas.h"
+#include "props/prop_atlas_gl.h"
+#include "scene/mirror_scene.h"
+#include "scene/renderer_state.h"
+#include "sim_counter.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: orvane-render [--props FILE] [--size WxH] [--frames N] [--fps F] [--seed S] "
+    "[--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]";
+
+// The simulated counter runs at 1 MHz.
+constexpr int64_t kCountsPerSecond = 1000000;
+
+struct Options {
+  const char* props = nullptr;
+  int32_t width = 640;
+  int32_t height = 480;
+  int64_t frames = 1;
+  double fps = 30.0;
+  bool seedGiven = false;
+  uint32_t seed = 0;
+  bool mirrors = true;
+  const char* out = nullptr;
+  bool stats = false;
+  bool emptyEffect = false;  // an effect that draws nothing: the cost of clear + replication
+  bool checkGl = false;      // glGetError after every frame; an error ends the run with 1
+};
+
+bool parseInteger(const char* text, int64_t low, int64_t high, int64_t* value) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+  *value = v;
+  return true;
+}
+
+bool parseSize(const char* text, int32_t* width, int32_t* height) {
+  if (text == nullptr) return false;
+  const char* x = std::strchr(text, 'x');
+  if (x == nullptr) return false;
+  const std::string w(text, x);
+  int64_t wv = 0, hv = 0;
+  if (!parseInteger(w.c_str(), 1, 16384, &wv) || !parseInteger(x + 1, 1, 16384, &hv)) return false;
+  *width = static_cast<int32_t>(wv);
+  *height = static_cast<int32_t>(hv);
+  return true;
+}
+
+bool parseArguments(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    int64_t v = 0;
+    if (std::strcmp(a, "--props") == 0 && next) {
+      o->props = next;
+      ++i;
+    } else if (std::strcmp(a, "--size") == 0) {
+      if (!parseSize(next, &o->width, &o->height)) return false;
+      ++i;
+    } else if (std::strcmp(a, "--frames") == 0) {
+      if (!parseInteger(next, 0, 100000000, &v)) return false;
+      o->frames = v;
+      ++i;
+    } else if (std::strcmp(a, "--fps") == 0) {
+      if (next == nullptr) return false;
+      char* end = nullptr;
+      o->fps = std::strtod(next, &end);
+      if (*next == '\0' || *end != '\0' || !(o->fps >= 0.01 && o->fps <= 100000.0)) return false;
+      ++i;
+    } else if (std::strcmp(a, "--seed") == 0) {
+      if (!parseInteger(next, 0, UINT32_MAX, &v)) return false;
+      o->seed = static_cast<uint32_t>(v);
+      o->seedGiven = true;
+      ++i;
+    } else if (std::strcmp(a, "--no-mirrors") == 0) {
+      o->mirrors = false;
+    } else if (std::strcmp(a, "--out") == 0 && next) {
+      o->out = next;
+      ++i;
+    } else if (std::strcmp(a, "--stats") == 0) {
+      o->stats = true;
+    } else if (std::strcmp(a, "--empty-effect") == 0) {
+      o->emptyEffect = true;
+    } else if (std::strcmp(a, "--check-gl") == 0) {
+      o->checkGl = true;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+long peakRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!parseArguments(argc, argv, &o)) {
+    std::fprintf(stderr, "%s\n", kUsage);
+    return 2;
+  }
+  if (o.props) setPropFilePaths(o.props, o.props);
+  if (o.out) mkdir(o.out, 0777);  // an existing folder is fine; failures show on writing
+
+  HeadlessGl gl;
+  if (!headlessGlCreate(&gl, o.width, o.height)) {
+    std::fprintf(stderr, "orvane-render: no headless OpenGL context (EGL surfaceless)\n");
+    return 1;
+  }
+
+  simCounterInstall(kCountsPerSecond);
+  if (o.seedGiven) renderer::setSeedOverride(&o.seed);
+
+  MirrorScene* scene = new (std::nothrow) MirrorScene();
+  if (scene == nullptr) {
+    headlessGlDestroy(&gl);
+    return 1;
+  }
+  const auto setupStart = std::chrono::steady_clock::now();
+  scene->setUp(o.width, o.height);
+  glFinish();
+  const double setupMs = millisecondsSince(setupStart);
+  if (o.emptyEffect) {
+    delete scene->effect;
+    scene->effect = new (std::nothrow) Effect(scene);
+  }
+
+  const uint32_t frameWord = o.mirrors ? kFrameWordMirrors : 0u;
+  std::vector<double> frameTimes;
+  frameTimes.reserve(static_cast<size_t>(std::min<int64_t>(o.frames, 1000000)));
+  std::vector<uint8_t> pixels;
+  int exitCode = 0;
+  for (int64_t k = 0; k < o.frames; ++k) {
+    simCounterSet(static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
+    const auto frameStart = std::chrono::steady_clock::now();
+    const bool backBuffer = scene->renderFrame(frameWord);
+    glFinish();
+    const double frameMs = millisecondsSince(frameStart);
+    frameTimes.push_back(frameMs);
+
+    if (o.checkGl) {
+      const GLenum error = glGetError();
+      if (error != GL_NO_ERROR) {
+        std::fprintf(stderr, "orvane-render: GL error 0x%x in frame %lld\n", error, static_cast<long long>(k));
+        exitCode = 1;
+        break;
+      }
+    }
+    if (o.out) {
+      headlessGlRead(gl, !backBuffer, &pixels);
+      char path[4096];
+      std::snprintf(path, sizeof path, "%s/frame-%04lld.png", o.out, static_cast<long long>(k));
+      if (!writePngRgba(path, gl.width, gl.height, pixels.data())) {
+        std::fprintf(stderr, "orvane-render: cannot write %s\n", path);
+        exitCode = 1;
+        break;
+      }
+    }
+    if (backBuffer) headlessGlSwap(&gl);
+    if (o.stats) {
+      const MirrorSet* drawn = scene->drawnSet;
+      std::printf("{\"frame\":%lld,\"sceneTime\":%.9g,\"wedgeAngle\":%.9g,\"copyCount\":%d,\"easing\":%s,"
+                  "\"frame_ms\":%.3f}\n",
+                  static_cast<long long>(k), static_cast<double>(scene->sceneTime),
+                  drawn ? static_cast<double>(drawn->wedgeAngle) : 0.0, drawn ? drawn->copyCount : 0,
+                  scene->drawnEased ? "true" : "false", frameMs);
+    }
+  }
+
+  if (o.stats) {
+    std::vector<double> sorted = frameTimes;
+    std::sort(sorted.begin(), sorted.end());
+    double median = 0.0;
+    if (!sorted.empty()) {
+      const size_t n = sorted.size();
+      median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+    }
+    std::printf("{\"setup_ms\":%.3f,\"atlas_ms\":%.3f,\"frames\":%zu,\"median_frame_ms\":%.3f,\"peak_rss_kb\":%ld}\n",
+                setupMs, propAtlasLastBuildMs(), frameTimes.size(), median, peakRssKb());
+  }
+
+  scene->destroy();
+  delete scene;
+  headlessGlDestroy(&gl);
+  simCounterRemove();
+  return exitCode;
+}

@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build native mingw64 mingw32 check test demo fuzz bench clean
+.PHONY: all deps configure build native mingw64 mingw32 check test demo fuzz fuzz-run bench clean
 
 all: build
 
@@ -33,6 +33,9 @@ demo: deps native mingw64
 
 fuzz: deps
 	@scripts/fuzz build
+
+fuzz-run: deps
+	@scripts/fuzz run 600
 
 bench: deps native
 	@scripts/bench

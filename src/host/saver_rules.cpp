@@ -19,7 +19,10 @@ MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, u
       if (saver) return {MessageAction::CloseHandling, false};
       return {MessageAction::Nothing, true};
     case msg::kSetCursor:
-      return {watching ? MessageAction::HideCursor : MessageAction::ShowArrow, true};
+      // Hiding is final: the default handling of a cursor request outside the client area
+      // (the saver's own requests carry hit-test 0) would put the arrow back at once.
+      if (watching) return {MessageAction::HideCursor, false};
+      return {MessageAction::ShowArrow, true};
     case msg::kKeyDown:
     case msg::kLButtonDown:
     case msg::kRButtonDown:

@@ -38,7 +38,8 @@ enum class MessageAction {
 
 struct MessageDecision {
   MessageAction action;
-  // true: the result is whatever the default window procedure returns; false: the result is 0.
+  // true: the result is whatever the default window procedure returns; false: the message is
+  // handled here (result 0, or TRUE for a cursor request, which says the cursor is set).
   bool passOn;
 };
 

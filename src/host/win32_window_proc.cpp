@@ -79,6 +79,6 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case MessageAction::Nothing:
       break;
   }
-  if (!decision.passOn) return 0;
+  if (!decision.passOn) return message == WM_SETCURSOR ? TRUE : 0;
   return DefWindowProcA(window, message, wParam, lParam);
 }

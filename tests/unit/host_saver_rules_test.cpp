@@ -38,7 +38,7 @@ TEST(HostMessages, EachMessageInEachModeDoesWhatTheSaverPromises) {
       {"close while checking", S, true, msg::kClose, 0, A::CloseHandling, false},
       {"close in preview", P, false, msg::kClose, 0, A::Nothing, true},
       // Cursor: hidden only in Saver mode outside a check.
-      {"cursor in saver", S, false, msg::kSetCursor, 0, A::HideCursor, true},
+      {"cursor in saver", S, false, msg::kSetCursor, 0, A::HideCursor, false},
       {"cursor while checking", S, true, msg::kSetCursor, 0, A::ShowArrow, true},
       {"cursor in preview", P, false, msg::kSetCursor, 0, A::ShowArrow, true},
       // Presses close; releases, system keys and the wheel do not.

@@ -1,0 +1,139 @@
+// A pixel-format failure of the saver window, forced through the host's pixel-format seam:
+// the error box must stay until the user dismisses it, the saver window must be gone, no quit
+// message may be left behind, and the screen-saver-running flag must be cleared.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "host/win32_host.h"
+
+namespace {
+
+int WINAPI chooseNothing(HDC, const PIXELFORMATDESCRIPTOR*) { return 0; }
+BOOL WINAPI refuseFormat(HDC, int, const PIXELFORMATDESCRIPTOR*) { return FALSE; }
+
+// Watches for the error box from a second thread, as a user looking at the screen would.
+struct BoxWatcher {
+  std::string text;
+  std::string caption;
+  bool appeared = false;
+  bool stayed = false;
+  bool saverWindowGone = false;
+
+  void watch(DWORD holdMs) {
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && !box; ++i) {
+      box = FindWindowA("#32770", "Error");
+      if (!box) Sleep(20);
+    }
+    if (!box) return;
+    appeared = true;
+    char buffer[256] = {};
+    GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+    text = buffer;
+    GetWindowTextA(box, buffer, sizeof(buffer));
+    caption = buffer;
+    saverWindowGone = FindWindowA("OpenGL", "SaverWindow") == nullptr;
+    Sleep(holdMs);
+    stayed = IsWindow(box) && IsWindowVisible(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  }
+};
+
+class PixelFormatFailureTest : public ::testing::Test {
+ protected:
+  SaverSettings settings{};
+
+  void SetUp() override {
+    hostInstance = GetModuleHandleA(nullptr);
+    settings = SaverSettings{};
+    settings.PasswordDelay = 15;  // within the delay any input closes at once
+    settings.MouseThreshold = 50;
+    settings.UseMirrors = 1;
+    saverSettings = &settings;
+    saverWindow = nullptr;
+  }
+  void TearDown() override {
+    saverChoosePixelFormat = ::ChoosePixelFormat;
+    saverSetPixelFormat = ::SetPixelFormat;
+    saverMode = SaverMode::None;
+    if (saverWindow && IsWindow(saverWindow)) DestroyWindow(saverWindow);
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassA("OpenGL", hostInstance);
+    saverSettings = nullptr;
+    saverWindow = nullptr;
+  }
+};
+
+TEST_F(PixelFormatFailureTest, SaverModeReportStaysUntilDismissed) {
+  struct {
+    const char* what;
+    bool failChoose;
+    const char* text;
+  } cases[] = {
+      {"choose", true, "ChoosePixelFormat() failed:  Cannot find a suitable pixel format."},
+      {"set", false, "SetPixelFormat() failed:  Cannot set format specified."},
+  };
+  for (const auto& c : cases) {
+    saverMode = SaverMode::Saver;
+    if (c.failChoose)
+      saverChoosePixelFormat = chooseNothing;
+    else
+      saverSetPixelFormat = refuseFormat;
+
+    BoxWatcher watcher;
+    std::thread eyes([&] { watcher.watch(1500); });
+    RunSaverWindow(nullptr, SW_SHOWNORMAL);
+    eyes.join();
+
+    EXPECT_TRUE(watcher.appeared) << c.what;
+    EXPECT_TRUE(watcher.stayed) << c.what << ": the report vanished before it was dismissed";
+    EXPECT_TRUE(watcher.saverWindowGone) << c.what;
+    EXPECT_EQ(watcher.text, c.text) << c.what;
+    EXPECT_EQ(watcher.caption, "Error") << c.what;
+    EXPECT_EQ(saverWindow, nullptr) << c.what;
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << c.what;
+    BOOL running = TRUE;
+    if (SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) {
+      EXPECT_FALSE(running) << c.what;
+    }
+    saverChoosePixelFormat = ::ChoosePixelFormat;
+    saverSetPixelFormat = ::SetPixelFormat;
+    UnregisterClassA("OpenGL", hostInstance);
+  }
+}
+
+TEST_F(PixelFormatFailureTest, PreviewModeReportsWithTheChildLeftInPlace) {
+  HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160,
+                                120, nullptr, nullptr, hostInstance, nullptr);
+  ASSERT_NE(parent, nullptr);
+  saverMode = SaverMode::Preview;
+  saverChoosePixelFormat = chooseNothing;
+  BoxWatcher watcher;
+  std::thread eyes([&] { watcher.watch(300); });
+  RunSaverWindow(parent, SW_SHOWNORMAL);
+  eyes.join();
+  EXPECT_TRUE(watcher.appeared);
+  EXPECT_TRUE(watcher.stayed);
+  EXPECT_EQ(watcher.text, "ChoosePixelFormat() failed:  Cannot find a suitable pixel format.");
+  // The child is left to the end of the process.
+  EXPECT_NE(FindWindowExA(parent, nullptr, "OpenGL", "SaverWindow"), nullptr);
+  DestroyWindow(parent);
+}
+
+TEST_F(PixelFormatFailureTest, PreviewWithoutAParentEndsSilently) {
+  saverMode = SaverMode::Preview;
+  saverChoosePixelFormat = chooseNothing;
+  RunSaverWindow(nullptr, SW_SHOWNORMAL);  // no window, so no box to wait for
+  EXPECT_EQ(FindWindowA("#32770", "Error"), nullptr);
+  EXPECT_EQ(saverWindow, nullptr);
+}
+
+}  // namespace

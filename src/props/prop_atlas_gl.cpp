@@ -9,7 +9,7 @@
 
 namespace {
 
-// Every GL implementation holds textures of 64 x 64; the stand-in atlas is smaller.
+// Every GL implementation holds 64 x 64 textures; the transparent stand-in is 8 x 8.
 constexpr int32_t kFallbackSize = 8;
 const uint8_t kTransparentPixels[kFallbackSize * kFallbackSize * 4] = {};
 
@@ -40,24 +40,7 @@ void upload(PropAtlas* atlas, int32_t size, const uint8_t* pixels) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }
 
-}  // namespace
-
-void setAtlasSizeProbe(AtlasSizeProbe probe) { sizeProbe = probe ? probe : proxyHolds; }
-
-double propAtlasLastBuildMs() { return lastBuildMs; }
-
-namespace {
-void buildAtlas(PropAtlas* atlas);
-}  // namespace
-
-void buildPropAtlas(PropAtlas* atlas) {
-  if (atlas == nullptr) return;
-  const auto start = std::chrono::steady_clock::now();
-  buildAtlas(atlas);
-  lastBuildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-namespace {
+// Builds and uploads; the wall time is taken around it.
 void buildAtlas(PropAtlas* atlas) {
   // A driver that cannot hold the atlas would leave the texture incomplete, and every
   // sprite an opaque white square; a buffer that cannot be had leaves nothing to paint.
@@ -76,4 +59,16 @@ void buildAtlas(PropAtlas* atlas) {
   upload(atlas, kPropAtlasSize, buffer);
   std::free(buffer);
 }
+
 }  // namespace
+
+void setAtlasSizeProbe(AtlasSizeProbe probe) { sizeProbe = probe ? probe : proxyHolds; }
+
+double propAtlasLastBuildMs() { return lastBuildMs; }
+
+void buildPropAtlas(PropAtlas* atlas) {
+  if (atlas == nullptr) return;
+  const auto start = std::chrono::steady_clock::now();
+  buildAtlas(atlas);
+  lastBuildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}

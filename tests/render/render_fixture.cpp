@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "props/prop_atlas.h"
+#include "proptool/sample_props.h"
+#include "support/prop_files.h"
 #include "props/prop_atlas_gl.h"
 #include "scene/gl_headers.h"
 #include "scene/renderer_state.h"
@@ -128,4 +130,12 @@ int litPixels(const std::vector<uint8_t>& rgba) {
     if (rgba[i] > 8 || rgba[i + 1] > 8 || rgba[i + 2] > 8) ++n;
   }
   return n;
+}
+
+std::string writeSamplePropFile(int32_t count) {
+  const std::string path = proptest::makeTempDir() + "/korrin.prp";
+  const bool written =
+      proptest::writeFile(path, proptool::buildResourceFile(proptool::makeSampleProps(count)));
+  EXPECT_TRUE(written) << path;
+  return path;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "effects/effect.h"
@@ -76,6 +77,9 @@ class SceneTest : public ::testing::Test {
   static HeadlessGl gl;
   MirrorScene* scene = nullptr;
 };
+
+// A sample prop file of count props in a fresh temporary folder; returns its path.
+std::string writeSamplePropFile(int32_t count);
 
 // Fraction of pixels whose colour differs by more than tolerance from their mirror
 // across the vertical axis through the centre.

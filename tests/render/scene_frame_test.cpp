@@ -331,7 +331,8 @@ TEST_F(SceneFrame, FeedbackPassCapturesThisFrame) {
     }
   }
   // The trail adds 0.2 + 0.19 + ... + 0.01 = 2.1 times the grey onto the frame.
-  const uint8_t* centre = pixel(readFrame(), kWidth / 2, kHeight / 2);
+  const auto frame = readFrame();
+  const uint8_t* centre = pixel(frame, kWidth / 2, kHeight / 2);
   EXPECT_NEAR(centre[0], 60 + 2.1 * 60, 4);
 }
 

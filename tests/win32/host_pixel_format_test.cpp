@@ -128,6 +128,21 @@ TEST_F(PixelFormatFailureTest, PreviewModeReportsWithTheChildLeftInPlace) {
   DestroyWindow(parent);
 }
 
+TEST_F(PixelFormatFailureTest, ClassThatCannotBeRegisteredIsReported) {
+  // The class name is taken already, so registering it fails.
+  ASSERT_TRUE(RegisterSaverClass());
+  saverMode = SaverMode::Saver;
+  BoxWatcher watcher;
+  std::thread eyes([&] { watcher.watch(300); });
+  RunSaverWindow(nullptr, SW_SHOWNORMAL);
+  eyes.join();
+  EXPECT_TRUE(watcher.appeared);
+  EXPECT_EQ(watcher.text, "RegisterClass() failed:  Cannot register window class.");
+  EXPECT_EQ(watcher.caption, "Error");
+  EXPECT_EQ(saverWindow, nullptr);
+  EXPECT_EQ(FindWindowA("OpenGL", "SaverWindow"), nullptr);
+}
+
 TEST_F(PixelFormatFailureTest, PreviewWithoutAParentEndsSilently) {
   saverMode = SaverMode::Preview;
   saverChoosePixelFormat = chooseNothing;

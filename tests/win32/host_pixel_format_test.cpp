@@ -23,6 +23,7 @@ struct BoxWatcher {
   bool appeared = false;
   bool stayed = false;
   bool saverWindowGone = false;
+  bool runningWhileShown = false;
 
   void watch(DWORD holdMs) {
     HWND box = nullptr;
@@ -38,6 +39,9 @@ struct BoxWatcher {
     GetWindowTextA(box, buffer, sizeof(buffer));
     caption = buffer;
     saverWindowGone = FindWindowA("OpenGL", "SaverWindow") == nullptr;
+    BOOL running = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+    runningWhileShown = running != FALSE;
     Sleep(holdMs);
     stayed = IsWindow(box) && IsWindowVisible(box);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -95,15 +99,16 @@ TEST_F(PixelFormatFailureTest, SaverModeReportStaysUntilDismissed) {
     EXPECT_TRUE(watcher.appeared) << c.what;
     EXPECT_TRUE(watcher.stayed) << c.what << ": the report vanished before it was dismissed";
     EXPECT_TRUE(watcher.saverWindowGone) << c.what;
+    // The flag is cleared after the report, not before.
+    EXPECT_TRUE(watcher.runningWhileShown) << c.what;
     EXPECT_EQ(watcher.text, c.text) << c.what;
     EXPECT_EQ(watcher.caption, "Error") << c.what;
     EXPECT_EQ(saverWindow, nullptr) << c.what;
     MSG m;
     EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << c.what;
     BOOL running = TRUE;
-    if (SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) {
-      EXPECT_FALSE(running) << c.what;
-    }
+    EXPECT_TRUE(SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0));
+    EXPECT_FALSE(running) << c.what;
     saverChoosePixelFormat = ::ChoosePixelFormat;
     saverSetPixelFormat = ::SetPixelFormat;
     UnregisterClassA("OpenGL", hostInstance);
@@ -122,10 +127,26 @@ TEST_F(PixelFormatFailureTest, PreviewModeReportsWithTheChildLeftInPlace) {
   eyes.join();
   EXPECT_TRUE(watcher.appeared);
   EXPECT_TRUE(watcher.stayed);
+  EXPECT_FALSE(watcher.runningWhileShown);  // Preview never flags a running saver
   EXPECT_EQ(watcher.text, "ChoosePixelFormat() failed:  Cannot find a suitable pixel format.");
   // The child is left to the end of the process.
   EXPECT_NE(FindWindowExA(parent, nullptr, "OpenGL", "SaverWindow"), nullptr);
   DestroyWindow(parent);
+}
+
+TEST_F(PixelFormatFailureTest, ClassThatCannotBeRegisteredIsReported) {
+  // The class name is taken already, so registering it fails.
+  ASSERT_TRUE(RegisterSaverClass());
+  saverMode = SaverMode::Saver;
+  BoxWatcher watcher;
+  std::thread eyes([&] { watcher.watch(300); });
+  RunSaverWindow(nullptr, SW_SHOWNORMAL);
+  eyes.join();
+  EXPECT_TRUE(watcher.appeared);
+  EXPECT_EQ(watcher.text, "RegisterClass() failed:  Cannot register window class.");
+  EXPECT_EQ(watcher.caption, "Error");
+  EXPECT_EQ(saverWindow, nullptr);
+  EXPECT_EQ(FindWindowA("OpenGL", "SaverWindow"), nullptr);
 }
 
 TEST_F(PixelFormatFailureTest, PreviewWithoutAParentEndsSilently) {

@@ -8,39 +8,12 @@ set -uo pipefail
 
 scr="$(readlink -f "${1:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}")"
 work="${2:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}"
-root="$(cd "$(dirname "$0")/../.." && pwd)"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-wine() { "$root/scripts/wine-run" "$@"; }
-wineserver_kill() {
-  /usr/lib/wine/wineserver64 -k 2>/dev/null || wineserver -k 2>/dev/null || true
-}
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# ---------------------------------------------------------------- X server
-displayfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
-xvfb=$!
-finish() {
-  wineserver_kill
-  kill "$xvfb" 2>/dev/null
-  wait "$xvfb" 2>/dev/null
-  rm -f "$displayfile"
-}
-trap finish EXIT
-for _ in $(seq 100); do
-  [ -s "$displayfile" ] && break
-  sleep 0.1
-done
-[ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$displayfile")"
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_start 800x600
 
 # ---------------------------------------------------------------- registry
 saver_key='HKCU\Software\Tov\Ostrel'
@@ -51,26 +24,6 @@ stored_setting() {
   local line
   line="$(wine reg query "$saver_key" /v UseMirrors 2>/dev/null | tr -d '\r' | grep -i 'UseMirrors')"
   if [ -z "$line" ]; then echo none; else echo "$line" | awk '{print $2, $3}'; fi
-}
-
-# Waits up to $2 seconds for a window named exactly $1; prints its id.
-wait_window() {
-  local id
-  for _ in $(seq $(($2 * 10))); do
-    id="$(xdotool search --name "^$1\$" 2>/dev/null | head -n1)"
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# Waits up to $2 seconds for process $1 to end.
-wait_exit() {
-  for _ in $(seq $(($2 * 10))); do
-    kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null; return 0; }
-    sleep 0.1
-  done
-  return 1
 }
 
 # Runs orvane.scr /c and types the given keys into the dialog; checks the title and that

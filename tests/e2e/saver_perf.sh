@@ -10,30 +10,18 @@ scr="$(readlink -f "${1:?$usage}")"
 testhost="$(readlink -f "${2:?$usage}")"
 work="${3:?$usage}"
 native="${4:?$usage}"
-root="$(cd "$(dirname "$0")/../.." && pwd)"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
-export WINEPREFIX="$work/wineprefix"
 wine64=/usr/lib/wine/wine64
 ticks="$(getconf CLK_TCK)"
-
-displayfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
-xvfb=$!
-finish() {
-  /usr/lib/wine/wineserver64 -k 2>/dev/null || wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -f "$displayfile"
-}
-trap finish EXIT
-for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$displayfile")"
-"$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_start 1024x768
 
 proptool="$native/proptool"
 if [ -x "$proptool" ]; then
   "$proptool" sample "$work/korrin.prp" >/dev/null
-  mkdir -p "$WINEPREFIX/drive_c/Program Files/TheKorrin"
-  cp "$work/korrin.prp" "$WINEPREFIX/drive_c/Program Files/TheKorrin/korrin.prp"
+  install_props "$work/korrin.prp"
 else
   echo "note: no proptool; measuring without props"
 fi

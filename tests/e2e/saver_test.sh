@@ -11,58 +11,14 @@ scr="$(readlink -f "${1:?$usage}")"
 testhost="$(readlink -f "${2:?$usage}")"
 work="${3:?$usage}"
 native="${4:?$usage}"
-root="$(cd "$(dirname "$0")/../.." && pwd)"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-wine() { "$root/scripts/wine-run" "$@"; }
-wineserver_kill() { /usr/lib/wine/wineserver64 -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+e2e_start 1024x768
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
-
-# ---------------------------------------------------------------- X server
-displayfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
-xvfb=$!
-finish() {
-  wineserver_kill
-  kill "$xvfb" 2>/dev/null
-  wait "$xvfb" 2>/dev/null
-  rm -f "$displayfile"
-}
-trap finish EXIT
-for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
-[ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$displayfile")"
-
-# Make the prefix before anything is timed.
-wine cmd /c exit >/dev/null 2>&1
-
-# ---------------------------------------------------------------- helpers
-# Waits up to $2 seconds for a visible window named exactly $1; prints its id.
-wait_window() {
-  local id
-  for _ in $(seq $(($2 * 10))); do
-    id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)"
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-# Waits up to $2 seconds for process $1 to end; its exit code is in $exit_code.
-exit_code=""
-wait_exit() {
-  exit_code=""
-  for _ in $(seq $(($2 * 10))); do
-    if ! kill -0 "$1" 2>/dev/null; then wait "$1" 2>/dev/null; exit_code=$?; return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 still_running() { kill -0 "$1" 2>/dev/null; }
 # The saver's processes of this test, if any are left.
 saver_processes() {
@@ -82,8 +38,7 @@ props="$work/korrin.prp"
 proptool="$native/proptool"
 [ -x "$proptool" ] || proptool="$native/tools/proptool/proptool"
 if [ -x "$proptool" ] && "$proptool" sample "$props" >/dev/null 2>&1; then
-  mkdir -p "$WINEPREFIX/drive_c/Program Files/TheKorrin"
-  cp "$props" "$WINEPREFIX/drive_c/Program Files/TheKorrin/korrin.prp"
+  install_props "$props"
   have_props=1
 else
   echo "note: $proptool is not built: the saver runs without props, and the picture checks are skipped"
@@ -112,7 +67,7 @@ start_saver() {
   sleep 0.3
   wine "$scr" /s >/dev/null 2>&1 &
   saver=$!
-  if ! window="$(wait_window SaverWindow 60)"; then
+  if ! window="$(wait_window SaverWindow 60 visible)"; then
     fail "$1: no visible window titled \"SaverWindow\""; stop "$saver"; return 1
   fi
   sleep 2

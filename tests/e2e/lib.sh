@@ -1,0 +1,58 @@
+# Shared by the end-to-end scripts: a private X server, the test's own Wine prefix, and
+# waiting for windows and processes. Source it after setting `work` (the test's folder).
+#   e2e_start "WIDTHxHEIGHT"   starts Xvfb on a free display, exports DISPLAY, makes the prefix
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
+wine() { "$root/scripts/wine-run" "$@"; }
+# Ends this test's own Wine processes (its prefix only).
+wineserver_kill() { /usr/lib/wine/wineserver64 -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+
+e2e_start() {
+  e2e_displayfile="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$e2e_displayfile" 2>/dev/null &
+  e2e_xvfb=$!
+  trap e2e_finish EXIT
+  for _ in $(seq 100); do [ -s "$e2e_displayfile" ] && break; sleep 0.1; done
+  [ -s "$e2e_displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$e2e_displayfile")"
+  # Make the prefix before anything is timed.
+  wine cmd /c exit >/dev/null 2>&1
+}
+e2e_finish() {
+  wineserver_kill
+  kill "$e2e_xvfb" 2>/dev/null
+  wait "$e2e_xvfb" 2>/dev/null
+  rm -f "$e2e_displayfile"
+}
+
+# Waits up to $2 seconds for a window named exactly $1 (visible ones only when $3 is
+# "visible"); prints its id.
+wait_window() {
+  local id only=()
+  [ "${3:-}" = visible ] && only=(--onlyvisible)
+  for _ in $(seq $(($2 * 10))); do
+    id="$(xdotool search "${only[@]}" --name "^$1\$" 2>/dev/null | head -n1)"
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+# Waits up to $2 seconds for process $1 to end; its exit code is then in $exit_code.
+exit_code=""
+wait_exit() {
+  exit_code=""
+  for _ in $(seq $(($2 * 10))); do
+    if ! kill -0 "$1" 2>/dev/null; then wait "$1" 2>/dev/null; exit_code=$?; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+# Installs a prop file where the saver looks for it first.
+install_props() {
+  mkdir -p "$WINEPREFIX/drive_c/Program Files/TheKorrin"
+  cp "$1" "$WINEPREFIX/drive_c/Program Files/TheKorrin/korrin.prp"
+}

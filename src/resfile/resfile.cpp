@@ -347,18 +347,24 @@ bool ResFindByHandle(Handle h, int32_t* ownerIndex, int32_t* refIndex) {
   return false;
 }
 
-ResCode ResGetInfo(Handle h, uint32_t* type, uint32_t* id, uint8_t* name) {
+namespace {
+// The shared start of ResGetInfo and ResRelease: a current file, and h the data of one of
+// its loaded resources. Sets resLastError and answers its code.
+ResCode findLoadedResource(Handle h, int32_t* owner, int32_t* ref) {
   resLastError = kResOK;
-  const ResFile* f = resCurrentFile;
-  if (f == nullptr) {
+  if (resCurrentFile == nullptr) {
     resLastError = kResFailed;
-    return kResFailed;
-  }
-  int32_t owner = 0, ref = 0;
-  if (!ResFindByHandle(h, &owner, &ref)) {
+  } else if (!ResFindByHandle(h, owner, ref)) {
     resLastError = kResNotFound;
-    return kResNotFound;
   }
+  return resLastError;
+}
+}  // namespace
+
+ResCode ResGetInfo(Handle h, uint32_t* type, uint32_t* id, uint8_t* name) {
+  int32_t owner = 0, ref = 0;
+  if (const ResCode code = findLoadedResource(h, &owner, &ref); code != kResOK) return code;
+  const ResFile* f = resCurrentFile;
   if (type != nullptr) *type = uint32_t(typeField(f, owner, kTypeFieldType));
   if (id != nullptr) *id = refField(f, ref, kRefFieldId);
   if (name != nullptr) {
@@ -378,17 +384,9 @@ ResCode ResGetInfo(Handle h, uint32_t* type, uint32_t* id, uint8_t* name) {
 }
 
 ResCode ResRelease(Handle h) {
-  resLastError = kResOK;
-  ResFile* f = resCurrentFile;
-  if (f == nullptr) {
-    resLastError = kResFailed;
-    return kResFailed;
-  }
   int32_t owner = 0, ref = 0;
-  if (!ResFindByHandle(h, &owner, &ref)) {
-    resLastError = kResNotFound;
-    return kResNotFound;
-  }
+  if (const ResCode code = findLoadedResource(h, &owner, &ref); code != kResOK) return code;
+  ResFile* f = resCurrentFile;
   HandleDispose(h);
   ResRefSetLoadedHandle(f, ref, nullptr);
   uint8_t* flags = refEntry(f, ref) + kRefFieldFlags;

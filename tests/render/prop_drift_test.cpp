@@ -215,6 +215,95 @@ TEST_F(PropDrift, BirthsAfterTheFirstUpdatePickAnyLoadedCell) {
   EXPECT_TRUE(sawLast);
 }
 
+// The random draws of the effect come in a fixed order: construction (size, spin), a
+// birth (spin rate, scale, cell only once cells are random, height, depth) and the
+// opening of a segment (length, switch chance, then chance and target of size and of
+// spin). A run is reproducible from its seed only with this order.
+TEST_F(PropDrift, RandomDrawsComeInTheirFixedOrder) {
+  makeScene();
+  PropDriftEffect* e = drift(scene);
+  for (uint32_t seed : {5u, 77u, 4096u, 123456789u}) {
+    SCOPED_TRACE(seed);
+    orvane::srand(seed);
+    std::vector<double> f(12);
+    for (double& v : f) v = orvane::randomFraction();
+
+    orvane::srand(seed);
+    {
+      PropDriftEffect fresh(scene, false);
+      EXPECT_EQ(fresh.size, static_cast<float>(0.25 + 0.75 * f[0]));
+      EXPECT_EQ(fresh.spin, static_cast<float>(360.0 * f[1]));
+    }
+    currentEffect = e;  // the fresh effect let go of it
+
+    for (bool randomCells : {false, true}) {
+      SCOPED_TRACE(randomCells);
+      e->randomCells = randomCells;
+      e->cellCount = 529;
+      e->size = 0.5f;
+      e->spin = 100.0f;
+      PropSprite& s = e->sprites[0];
+      orvane::srand(seed);
+      s.respawn();
+      const int d = randomCells ? 1 : 0;  // the cell takes a draw of its own
+      EXPECT_EQ(s.spinRate, static_cast<float>(2.0 * f[0] * 100.0));
+      EXPECT_EQ(s.scale, static_cast<float>(f[1] * 0.5 + 0.25));
+      EXPECT_EQ(s.cell, randomCells ? static_cast<int32_t>(f[2] * 529) : e->sharedCell);
+      EXPECT_EQ(s.position.y, static_cast<float>(-2.4 * f[2 + d]));
+      EXPECT_EQ(s.position.z, static_cast<float>(2.0 * f[3 + d]));
+    }
+
+    e->size = 0.3f;
+    e->spin = 200.0f;
+    e->segmentStep = e->segmentLength = 4;  // the next step opens a segment
+    renderer::mirrorTransition.active = false;
+    orvane::srand(seed);
+    e->stepSegment();
+    size_t next = 0;
+    EXPECT_EQ(e->segmentLength, 1 + static_cast<int32_t>(30.0 * f[next++]));
+    if (f[next++] < 0.1) {
+      EXPECT_TRUE(renderer::mirrorTransition.active);
+      ++next;  // the switch picks its set
+    } else {
+      EXPECT_FALSE(renderer::mirrorTransition.active);
+    }
+    const double sizeChance = f[next++];
+    const float sizeDelta = sizeChance < 0.5 ? static_cast<float>(0.25 + 0.375 * f[next++] + 0.375 - 0.3f) : 0.0f;
+    const double spinChance = f[next++];
+    const float spinDelta = spinChance < 0.5 ? static_cast<float>(180.0 * f[next++] - 200.0) : 0.0f;
+    EXPECT_EQ(e->sizeDelta, sizeDelta);
+    EXPECT_EQ(e->spinDelta, spinDelta);
+  }
+}
+
+// A sprite reads the edge length before its own birth: a switch that its segment step
+// asks for moves it from the next frame on, but the sprites after it at once, and they
+// follow the new set itself, not the eased one drawn.
+TEST_F(PropDrift, SwitchAskedByABirthReachesLaterSpritesAtOnce) {
+  makeScene();
+  PropDriftEffect* e = drift(scene);
+  MirrorSet* const start = &scene->mirrorSets[0];
+  scene->sceneTime = 50.0f;
+  for (uint32_t seed = 1; seed < 5000; ++seed) {
+    scene->currentSet = start;
+    renderer::mirrorTransition = MirrorTransition();
+    e->segmentStep = e->segmentLength = 2;  // the next birth opens a segment
+    e->sprites[0].birthTime = 40.0f;        // life 1.25: born again in this update
+    e->sprites[1].birthTime = 46.0f;        // life 0.5: not
+    orvane::srand(seed);
+    e->sprites[0].update();
+    if (scene->currentSet == start) continue;  // no switch, or the same set again
+    e->sprites[1].update();
+    const double oldEdge = start->edgeLength, newEdge = scene->currentSet->edgeLength;
+    ASSERT_NE(oldEdge, newEdge);
+    EXPECT_EQ(e->sprites[0].position.x, static_cast<float>(3.0 * oldEdge * e->sprites[0].life - oldEdge));
+    EXPECT_EQ(e->sprites[1].life, 0.5f);
+    EXPECT_EQ(e->sprites[1].position.x, static_cast<float>(3.0 * newEdge * 0.5 - newEdge));
+    return;
+  }
+  FAIL() << "no seed made a birth switch to another set";
+}
+
 // Reads the bound texture's level 0 as RGBA.
 std::vector<uint8_t> textureImage(uint32_t texture, GLint* width) {
   glBindTexture(GL_TEXTURE_2D, texture);

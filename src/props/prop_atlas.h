@@ -34,7 +34,3 @@ const char* propFilePath(int which);
 // front-to-back scan, paints each into the next cell, and closes the file. Returns the number
 // of props painted (0 without a prop file).
 int32_t buildPropAtlasPixels(uint8_t* buffer);
-
-// Fills `atlas` (1024 by 1024, a new GL texture holding the built pixels) and stores the
-// number of props into the live effect. Needs a current GL context.
-void buildPropAtlas(PropAtlas* atlas);

@@ -269,3 +269,49 @@ TEST_F(PropDrift, AtlasWithoutPropsOrRoomIsTransparent) {
 }
 
 }  // namespace
+
+namespace {
+
+// A prop file's atlas reaches the GL as built: the texture holds exactly the CPU pixels,
+// linear-filtered both ways, one level only, wrap modes left at the GL defaults; the
+// effect learns how many props were loaded, and the prop file is closed again.
+TEST_F(PropDrift, AtlasTextureHoldsTheBuiltPixelsWithLinearFiltering) {
+  const std::string path = writeSamplePropFile(10);
+  setPropFilePaths(path.c_str(), path.c_str());
+  std::vector<uint8_t> built(kPropAtlasBytes);
+  ASSERT_EQ(buildPropAtlasPixels(built.data()), 10);  // every prop of a small file, in file order
+
+  makeScene();
+  PropDriftEffect* e = drift(scene);
+  EXPECT_EQ(e->cellCount, 10);
+  EXPECT_EQ(ResCurrentFile(), 0);
+  ASSERT_NE(e->atlas, nullptr);
+  EXPECT_EQ(e->atlas->width, 1024);
+  EXPECT_EQ(e->atlas->height, 1024);
+  GLint width = 0;
+  const auto rgba = textureImage(e->atlas->texture, &width);
+  ASSERT_EQ(width, 1024);
+  EXPECT_TRUE(rgba == built) << "the uploaded texture differs from the built pixels";
+
+  glBindTexture(GL_TEXTURE_2D, e->atlas->texture);
+  struct Param {
+    GLenum name;
+    GLint expected;
+  } params[] = {
+      {GL_TEXTURE_MIN_FILTER, GL_LINEAR},
+      {GL_TEXTURE_MAG_FILTER, GL_LINEAR},
+      {GL_TEXTURE_WRAP_S, GL_REPEAT},
+      {GL_TEXTURE_WRAP_T, GL_REPEAT},
+  };
+  for (const Param& p : params) {
+    GLint value = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, p.name, &value);
+    EXPECT_EQ(value, p.expected) << std::hex << p.name;
+  }
+  GLint level1 = -1;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
+  EXPECT_EQ(level1, 0) << "no mipmaps are made";
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+}  // namespace

@@ -84,6 +84,20 @@ TEST_F(PropAtlasTest, DefaultPathsAndTheSecondPath) {
   EXPECT_EQ(numberAt(2), 2);
 }
 
+// The second path is tried only when the first gives no FileRef: a first file that opens
+// but whose map is refused still ends the search, and is closed like any other.
+TEST_F(PropAtlasTest, AFirstFileThatOpensEndsTheSearchEvenWhenItsMapIsRefused) {
+  const std::string good = write("good.prp", proptool::buildResourceFile(numberedProps(3)));
+  std::vector<uint8_t> corrupt = proptool::buildResourceFile(numberedProps(3));
+  corrupt[15] = 0x40;  // mapLength far beyond the file
+  const std::string bad = write("bad.prp", corrupt);
+  const int32_t streams = FileTableCount();
+  EXPECT_EQ(build(bad, good), 0);
+  EXPECT_EQ(nonZeroBytes(), 0u);
+  EXPECT_EQ(ResCurrentFile(), 0);
+  EXPECT_EQ(FileTableCount(), streams) << "the refused file is closed";
+}
+
 TEST_F(PropAtlasTest, SmallFilesLoadEveryPropInFileOrder) {
   for (int count : {1, 10, 24, 529}) {
     buffer.assign(kPropAtlasBytes, 0xEE);

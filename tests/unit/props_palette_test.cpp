@@ -48,12 +48,12 @@ TEST(PropPalette, BlocksAndGreys) {
       EXPECT_EQ(propPalette[size_t(s.firstIndex + j - s.firstEntry)], rgb(reds[j % 6], greens[j / 6], s.blue))
           << "block " << s.blue << " entry " << j;
   EXPECT_EQ(covered, 4 * 54);
-  const int greyIndices[] = {54, 55, 56, 57, 76, 113, 114, 115, 116, 153, 172, 173, 174, 175};
-  for (int i : greyIndices) {
-    const uint32_t e = propPalette[size_t(i)];
-    EXPECT_EQ(e & 0xFF, (e >> 8) & 0xFF) << i;
-    EXPECT_EQ(e & 0xFF, (e >> 16) & 0xFF) << i;
-  }
+  const struct {
+    int index;
+    uint32_t v;
+  } greys[] = {{54, 0xEE},  {55, 0xDD},  {56, 0xCC},  {57, 0xBB},  {76, 0xAA},  {113, 0x99}, {114, 0x88},
+               {115, 0x77}, {116, 0x66}, {153, 0x55}, {172, 0x44}, {173, 0x33}, {174, 0x22}, {175, 0x11}};
+  for (const auto& g : greys) EXPECT_EQ(propPalette[size_t(g.index)], rgb(g.v, g.v, g.v)) << g.index;
   for (int i = 230; i < 240; ++i) EXPECT_EQ(propPalette[size_t(i)], 0u) << i;
   const uint32_t tail[16] = {0xF0, 0xE0, 0xD0, 0xC0, 0xB0, 0xA0, 0x80, 0x70,
                              0x60, 0x50, 0x40, 0x30, 0x20, 0x10, 0x08, 0x00};

@@ -27,8 +27,8 @@ int RunSaverProgram(const char* commandLine, int showCommand);
 // frame loop until the window is destroyed and releases everything.
 void RunSaverWindow(HWND parent, int showCommand);
 
-// Registers the window class "OpenGL". Returns false when registration fails for a reason
-// other than the class being registered already by this process.
+// Registers the window class "OpenGL". Returns false when registration fails, the class
+// being registered already included.
 bool RegisterSaverClass();
 
 // Creates the saver window for the current mode (Preview: a child of `parent`); null when it

@@ -14,6 +14,15 @@ void setSaverRunning(UINT on) {
   SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
 }
 
+// Destroys the saver window and takes the quit message of its WM_DESTROY out of the queue
+// again, so that nothing shown or run afterwards on this thread is ended by it.
+void destroyWithoutQuit(HWND window) {
+  DestroyWindow(window);
+  MSG quit;
+  while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+}
+
 // A pixel-format failure is reported while the saver window would still be up. In Saver
 // mode the message box would take activation, the window procedure would take that as input
 // and close the window, and the quit message of WM_DESTROY would end the box's modal loop:
@@ -21,11 +30,8 @@ void setSaverRunning(UINT on) {
 // of the queue, and only then the box is shown; it stays until the user dismisses it.
 void reportPixelFormatFailure(HWND window, const char* text) {
   if (saverMode == SaverMode::Saver) {
-    DestroyWindow(window);
+    destroyWithoutQuit(window);
     saverWindow = nullptr;
-    MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
   }
   showError(text);
   if (saverMode == SaverMode::Saver) setSaverRunning(0);
@@ -89,10 +95,7 @@ void RunSaverWindow(HWND parent, int showCommand) {
     delete saverScene;
     saverScene = nullptr;
   } else {
-    DestroyWindow(window);
-    MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    destroyWithoutQuit(window);
   }
   wglMakeCurrent(nullptr, nullptr);
   ReleaseDC(window, deviceContext);

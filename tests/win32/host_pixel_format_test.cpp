@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -15,6 +16,20 @@ namespace {
 
 int WINAPI chooseNothing(HDC, const PIXELFORMATDESCRIPTOR*) { return 0; }
 BOOL WINAPI refuseFormat(HDC, int, const PIXELFORMATDESCRIPTOR*) { return FALSE; }
+
+// What the saver handed to the two pixel-format calls.
+PIXELFORMATDESCRIPTOR chooseRequest, setRequest;
+int chosenFormat = 0, setFormat = 0;
+int WINAPI chooseAndRecord(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
+  chooseRequest = *request;
+  chosenFormat = ::ChoosePixelFormat(dc, request);
+  return chosenFormat;
+}
+BOOL WINAPI refuseAndRecord(HDC, int format, const PIXELFORMATDESCRIPTOR* request) {
+  setRequest = *request;
+  setFormat = format;
+  return FALSE;
+}
 
 // Watches for the error box from a second thread, as a user looking at the screen would.
 struct BoxWatcher {
@@ -113,6 +128,38 @@ TEST_F(PixelFormatFailureTest, SaverModeReportStaysUntilDismissed) {
     saverSetPixelFormat = ::SetPixelFormat;
     UnregisterClassA("OpenGL", hostInstance);
   }
+}
+
+TEST_F(PixelFormatFailureTest, RequestIsDoubleBufferedRgbaOf32BitsAndNothingMore) {
+  std::memset(&chooseRequest, 0xAB, sizeof chooseRequest);
+  std::memset(&setRequest, 0xAB, sizeof setRequest);
+  saverMode = SaverMode::Saver;
+  saverChoosePixelFormat = chooseAndRecord;
+  saverSetPixelFormat = refuseAndRecord;
+  BoxWatcher watcher;
+  std::thread eyes([&] { watcher.watch(100); });
+  RunSaverWindow(nullptr, SW_SHOWNORMAL);
+  eyes.join();
+  EXPECT_TRUE(watcher.appeared);
+
+  // Every byte zero but the five fields asked for: no depth, stencil, alpha or
+  // accumulation bits, the main plane.
+  PIXELFORMATDESCRIPTOR expected;
+  std::memset(&expected, 0, sizeof expected);
+  expected.nSize = 40;
+  expected.nVersion = 1;
+  expected.dwFlags = 37;  // draw to window, OpenGL, double buffer
+  expected.iPixelType = PFD_TYPE_RGBA;
+  expected.cColorBits = 32;
+  static_assert(sizeof expected == 40, "the request is 40 bytes");
+  EXPECT_EQ(chooseRequest.nSize, 40);
+  EXPECT_EQ(chooseRequest.dwFlags, 37u);
+  EXPECT_EQ(chooseRequest.cColorBits, 32);
+  EXPECT_EQ(std::memcmp(&chooseRequest, &expected, sizeof expected), 0);
+  // SetPixelFormat gets the format chosen and the same request.
+  EXPECT_NE(chosenFormat, 0);
+  EXPECT_EQ(setFormat, chosenFormat);
+  EXPECT_EQ(std::memcmp(&setRequest, &expected, sizeof expected), 0);
 }
 
 TEST_F(PixelFormatFailureTest, PreviewModeReportsWithTheChildLeftInPlace) {

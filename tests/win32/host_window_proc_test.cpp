@@ -119,7 +119,7 @@ TEST_F(SaverWindowProcTest, CreationRecordsWindowCursorAndTick) {
   make(SaverMode::Saver);
   EXPECT_EQ(settings.StartCursor.x, 400);
   EXPECT_EQ(settings.StartCursor.y, 300);
-  EXPECT_GE(settings.StartTick - before, 0u);
+  // Unsigned: a tick taken before `before` wraps to a huge difference and fails too.
   EXPECT_LE(settings.StartTick - before, 5000u);
   RECT r{};
   GetWindowRect(window, &r);
@@ -131,6 +131,9 @@ TEST_F(SaverWindowProcTest, CreationRecordsWindowCursorAndTick) {
   GetWindowTextA(window, title, sizeof(title));
   EXPECT_STREQ(title, "SaverWindow");
   EXPECT_EQ(GetClassLongA(window, GCL_STYLE), 35u);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & WS_EX_TOPMOST, 0u);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 0);
 }
 
 TEST_F(SaverWindowProcTest, PressesAndActivationLossRequestTheClose) {
@@ -318,6 +321,13 @@ TEST_F(SaverWindowProcTest, PreviewInterceptsNothing) {
   EXPECT_EQ(GetParent(window), parent);
   EXPECT_EQ(childRect.right - childRect.left, parentRect.right - parentRect.left);
   EXPECT_EQ(childRect.bottom - childRect.top, parentRect.bottom - parentRect.top);
+  // At (0, 0) of the parent's client area, with no border or caption.
+  POINT origin{0, 0};
+  ClientToScreen(parent, &origin);
+  EXPECT_EQ(childRect.left, origin.x);
+  EXPECT_EQ(childRect.top, origin.y);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
+            static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
 
   const UINT inputs[] = {WM_KEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_ACTIVATE};
   for (UINT m : inputs) SendMessageA(window, m, 0, 0);

@@ -2,28 +2,34 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/random.h"
 #include "props/prop_image.h"
 
 namespace {
 
-std::string firstPath = kPropFirstPath;
-std::string secondPath = kPropSecondPath;
+std::vector<std::string>& candidates() {
+  static std::vector<std::string> paths{kPropFirstPath, kPropSecondPath};
+  return paths;
+}
 
 }  // namespace
 
-void setPropFilePaths(const char* first, const char* second) {
-  firstPath = first ? first : kPropFirstPath;
-  secondPath = second ? second : kPropSecondPath;
-}
+void setPropFileCandidates(std::vector<std::string> paths) { candidates() = std::move(paths); }
 
-const char* propFilePath(int which) { return which == 0 ? firstPath.c_str() : secondPath.c_str(); }
+const std::vector<std::string>& propFileCandidates() { return candidates(); }
+
+void setPropFilePaths(const char* first, const char* second) {
+  setPropFileCandidates({first ? first : kPropFirstPath, second ? second : kPropSecondPath});
+}
 
 int32_t buildPropAtlasPixels(uint8_t* buffer) {
   FileRef fileRef = 0;
-  ResOpenFile(propFilePath(0), &fileRef);
-  if (fileRef == 0) ResOpenFile(propFilePath(1), &fileRef);
+  for (const std::string& path : candidates()) {
+    ResOpenFile(path.c_str(), &fileRef);
+    if (fileRef != 0) break;
+  }
   int32_t count = fileRef != 0 ? ResCountOfType(kPropResourceType) : 0;
   if (!buffer) count = 0;  // nowhere to paint: the file is still closed below
   else std::memset(buffer, 0, kPropAtlasBytes);

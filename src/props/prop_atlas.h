@@ -3,6 +3,8 @@
 // 1024 by 1024 RGBA texture, 23 cells across and 23 down.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "resfile/resfile.h"
 
@@ -23,14 +25,16 @@ constexpr int32_t kPropAtlasSize = 1024;
 constexpr uint32_t kPropInvertedIdLimit = 516;  // props with a lower ID are painted as greys
 constexpr size_t kPropAtlasBytes = size_t(kPropAtlasSize) * kPropAtlasSize * 4;
 
-// Points the atlas builder at other prop files (for the native tools). A null argument
-// restores that path's fixed default; the setting is process-wide.
+// The prop files the atlas builder tries, in order: the first one that opens is used and the
+// places after it are never looked at. The default is the two fixed paths; a host appends the
+// further places it knows of, and the native tools name one file. The setting is process-wide.
+void setPropFileCandidates(std::vector<std::string> paths);
+const std::vector<std::string>& propFileCandidates();
+// Sets the candidates to exactly two paths; a null argument stands for that fixed default.
 void setPropFilePaths(const char* first, const char* second);
-// The path tried first (which 0) or second (which 1).
-const char* propFilePath(int which);
 
-// Builds the atlas pixels into `buffer` (kPropAtlasBytes): opens the first prop file, else
-// the second, zeroes the buffer, picks up to 529 'Prop' resources at random in one
+// Builds the atlas pixels into `buffer` (kPropAtlasBytes): opens the first candidate prop file
+// that opens, zeroes the buffer, picks up to 529 'Prop' resources at random in one
 // front-to-back scan, paints each into the next cell, and closes the file. Returns the number
 // of props painted (0 without a prop file).
 int32_t buildPropAtlasPixels(uint8_t* buffer);

@@ -75,13 +75,20 @@ TEST_F(PropAtlasTest, WithoutAFileNothingIsLoadedAndTheBufferIsZero) {
   EXPECT_EQ(ResCurrentFile(), 0);
 }
 
-TEST_F(PropAtlasTest, DefaultPathsAndTheSecondPath) {
+TEST_F(PropAtlasTest, DefaultPathsAndTheFirstCandidateThatOpens) {
   setPropFilePaths(nullptr, nullptr);
-  EXPECT_STREQ(propFilePath(0), "c:\\Program Files\\TheKorrin\\korrin.prp");
-  EXPECT_STREQ(propFilePath(1), "c:\\Program Files\\Sabrel\\TheKorrin\\korrin.prp");
-  const std::string path = write("second.prp", proptool::buildResourceFile(numberedProps(3)));
-  EXPECT_EQ(build("/nonexistent/first.prp", path), 3);
+  EXPECT_EQ(propFileCandidates(), (std::vector<std::string>{"c:\\Program Files\\TheKorrin\\korrin.prp",
+                                                             "c:\\Program Files\\Sabrel\\TheKorrin\\korrin.prp"}));
+  const std::string second = write("second.prp", proptool::buildResourceFile(numberedProps(3)));
+  EXPECT_EQ(build("/nonexistent/first.prp", second), 3);
   EXPECT_EQ(numberAt(2), 2);
+  // Further candidates are reached only past every one that does not open, and the search
+  // stops at the first that does.
+  const std::string fourth = write("fourth.prp", proptool::buildResourceFile(numberedProps(5)));
+  setPropFileCandidates({"/nonexistent/a.prp", "/nonexistent/b.prp", "/nonexistent/c.prp", fourth, second});
+  EXPECT_EQ(buildPropAtlasPixels(buffer.data()), 5);
+  setPropFileCandidates({});
+  EXPECT_EQ(buildPropAtlasPixels(buffer.data()), 0) << "no candidates: no props";
 }
 
 // The second path is tried only when the first gives no FileRef: a first file that opens

@@ -233,7 +233,7 @@ TEST_F(ProptoolTest, AtlasWritesTheBuiltPixelsExactly) {
   EXPECT_EQ(buildPropAtlasPixels(expected.data()), 30);
   setPropFilePaths(nullptr, nullptr);
   EXPECT_TRUE(image.pixels == expected);
-  EXPECT_STREQ(propFilePath(0), "c:\\Program Files\\TheKorrin\\korrin.prp") << "the setting is restored";
+  EXPECT_EQ(propFileCandidates().at(0), kPropFirstPath) << "the setting is restored";
 }
 
 TEST_F(ProptoolTest, BadArgumentsAreUsageErrors) {

@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", kUsage);
     return 2;
   }
-  if (o.props) setPropFilePaths(o.props, o.props);
+  if (o.props) setPropFileCandidates({o.props});
   if (o.out) mkdir(o.out, 0777);  // an existing folder is fine; failures show on writing
 
   HeadlessGl gl;

@@ -3,6 +3,7 @@
 
 #include "host/saver_rules.h"
 #include "host/win32_host.h"
+#include "host/win32_prop_search.h"
 #include "scene/mirror_scene.h"
 
 namespace {
@@ -71,6 +72,9 @@ void RunSaverWindow(HWND parent, int showCommand) {
   HGLRC renderContext = wglCreateContext(deviceContext);
   wglMakeCurrent(deviceContext, renderContext);
 
+  // The atlas, built while the scene is set up, takes the first prop file of the places
+  // this system has.
+  UseSystemPropSearch();
   // Without a scene there is nothing to draw: the saver ends as if it had been closed.
   MirrorScene* scene = new (std::nothrow) MirrorScene();
   if (scene) {

@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# The Windows packages as a user meets them, under wine64 on a private X server: silent
+# install, the files in the system folders, the Add/Remove Programs entry, the installed saver
+# drawing the installed sample props, upgrade, refused downgrade, uninstall; the 32-bit
+# package; the zip.
+#   package_test.sh DIST_DIR PROBE ORVANE_SCR WORK_DIR
+# DIST_DIR holds what `make dist` made; PROBE is e2e_package_probe; ORVANE_SCR the 64-bit
+# build, which the packages must carry; WORK_DIR this test's own Wine prefix and files.
+set -uo pipefail
+
+usage="usage: package_test.sh DIST_DIR PROBE ORVANE_SCR WORK_DIR"
+dist="$(readlink -f "${1:?$usage}")"
+probe="$(readlink -f "${2:?$usage}")"
+built64="$(readlink -f "${3:?$usage}")"
+work="${4:?$usage}"
+mkdir -p "$work"
+work="$(cd "$work" && pwd)"
+
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
+
+msi64="$dist/Orvane-1.0-x64.msi"
+msi86="$dist/Orvane-1.0-x86.msi"
+zip="$dist/orvane-1.0-windows.zip"
+for f in "$msi64" "$msi86" "$zip"; do
+  [ -f "$f" ] || { echo "FAIL: $f is missing: run make dist" >&2; exit 1; }
+done
+
+e2e_start 1024x768
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+drive_c="$WINEPREFIX/drive_c"
+sys64="$drive_c/windows/system32/orvane.scr"
+sys32="$drive_c/windows/syswow64/orvane.scr"
+samples="$drive_c/ProgramData/Orvane/props.prp"
+# A 32-bit package's entry is in the 32-bit view of the registry.
+uninstall_keys=('HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+                'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall')
+settings_key='HKCU\Software\Tov\Ostrel'
+
+msiexec() { wine msiexec "$1" "$(winpath "$2")" /qn >/dev/null 2>&1; }
+# The registry keys of the installed Orvane entries, one a line.
+entries() {
+  local key
+  for key in "${uninstall_keys[@]}"; do
+    wine reg query "$key" /s 2>/dev/null | tr -d '\r' |
+      awk '/^HKEY/ { key = $0 } /DisplayName +REG_SZ +Orvane screen saver$/ { print key }'
+  done
+}
+entry_value() {  # entry key, value name
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+# Checks the installed files and the one entry; $1 names the state, $2 the expected version,
+# $3 "both" (64-bit package) or "x86".
+check_installed() {
+  local what="$1" version="$2" kind="$3" codes code
+  codes="$(entries)"
+  if [ "$(echo "$codes" | grep -c .)" = 1 ]; then
+    code="$codes"
+    local got
+    got="$(entry_value "$code" DisplayVersion)|$(entry_value "$code" Publisher)"
+    if [ "$got" = "$version|Tov" ]; then ok "$what: one entry, version $version, publisher Tov"; else fail "$what: entry says '$got'"; fi
+  else
+    fail "$what: $(echo "$codes" | grep -c .) entries named Orvane screen saver"
+  fi
+  if [ "$kind" = both ]; then
+    if cmp -s "$sys64" "$unzipped/64-bit/orvane.scr" && [ "$(machine "$sys64")" = x86-64 ]; then
+      ok "$what: the 64-bit saver is in system32"
+    else fail "$what: system32/orvane.scr missing, different or not x86-64 ($(machine "$sys64"))"; fi
+  elif [ -e "$sys64" ]; then
+    fail "$what: the 32-bit package put a saver into system32"
+  fi
+  if cmp -s "$sys32" "$unzipped/32-bit/orvane.scr" && [ "$(machine "$sys32")" = i386 ]; then
+    ok "$what: the 32-bit saver is in syswow64"
+  else fail "$what: syswow64/orvane.scr missing, different or not i386 ($(machine "$sys32"))"; fi
+  if cmp -s "$samples" "$unzipped/props.prp"; then ok "$what: the sample props are in ProgramData\\Orvane"; else fail "$what: ProgramData\\Orvane\\props.prp missing or different"; fi
+}
+probe_file() { wine "$probe" "$(winpath "$1")" 2>/dev/null | tr -d '\r'; }
+machine() { probe_file "$1" | sed -n 's/^machine=//p'; }
+check_removed() {
+  local what="$1"
+  if [ -z "$(entries)" ] && [ ! -e "$sys64" ] && [ ! -e "$sys32" ] && [ ! -e "$drive_c/ProgramData/Orvane" ]; then
+    ok "$what: the files, the Orvane data folder and the entry are gone"
+  else
+    fail "$what: left behind: entries '$(entries | tr '\n' ' ')' $(ls -d "$sys64" "$sys32" "$drive_c/ProgramData/Orvane" 2>/dev/null | tr '\n' ' ')"
+  fi
+}
+
+# ---------------------------------------------------------------- a clean machine
+entries | while read -r key; do wine msiexec /x "${key##*\\}" /qn </dev/null >/dev/null 2>&1; done
+wine reg delete 'HKCU\Software\Tov' /f >/dev/null 2>&1
+# No chat client and no prop file of the user's: the saver can only find the samples.
+rm -rf "$drive_c/Program Files/TheKorrin" "$drive_c/Program Files/Sabrel" \
+       "$drive_c/Program Files (x86)/TheKorrin" "$drive_c/Program Files (x86)/Sabrel" \
+       "$drive_c"/users/*/AppData/Roaming/Orvane
+[ -z "$(entries)" ] || fail "a previous run's installation could not be removed"
+
+# ---------------------------------------------------------------- the zip
+unzipped="$work/unzipped"
+rm -rf "$unzipped" "$work/orvane-1.0-windows"
+listing="$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')"
+expected="orvane-1.0-windows/32-bit/orvane.scr orvane-1.0-windows/64-bit/orvane.scr orvane-1.0-windows/README.txt orvane-1.0-windows/props.prp "
+if [ "$listing" = "$expected" ]; then ok "the zip holds both savers, the props and README.txt"; else fail "zip contents: $listing"; fi
+unzip -q "$zip" -d "$work" && mv "$work/orvane-1.0-windows" "$unzipped"
+if cmp -s "$unzipped/64-bit/orvane.scr" "$built64"; then
+  ok "the packages carry the current 64-bit build"
+else
+  fail "build/dist is older than $built64: run make dist"
+fi
+if [ "$(grep -c $'\r$' "$unzipped/README.txt")" = "$(wc -l <"$unzipped/README.txt")" ]; then ok "README.txt has Windows line ends"; else fail "README.txt: no CR LF line ends"; fi
+
+# ---------------------------------------------------------------- 64-bit package
+if msiexec /i "$msi64"; then ok "x64 package: silent install succeeded"; else fail "x64 package: msiexec /i exited with $?"; fi
+check_installed "x64 1.0" 1.0.0 both
+code="$(entries | head -n1)"
+icon="$(wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+        awk '$1 == "ProductIcon" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }' | head -n1)"
+icon_unix="$drive_c/$(echo "${icon#?:\\}" | tr '\\' '/')"
+if [ "$(entry_value "$code" DisplayName)" = "Orvane screen saver" ] &&
+   cmp -s "$icon_unix" "$(dirname "$0")/../../src/resources/orvane.ico"; then
+  ok "the Add/Remove Programs entry shows the saver's icon"
+else
+  fail "Add/Remove Programs icon: '$icon'"
+fi
+
+# What the system reads from each installed saver: its manifest and its version record.
+expected_resources="dpiAware=true
+dpiAwareness=PerMonitorV2
+runLevel=asInvoker uiAccess=0
+supportedOS=e2011457-1546-43c5-a5fe-008deee3d3f0,35138b9a-5d96-4fbd-8e2d-a2440225f93a,4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38,1f676c76-80e1-4239-95bb-83d0f6d0da78,8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a
+fixedFileVersion=1.0.0.0
+fixedProductVersion=1.0.0.0
+FileDescription=Orvane screen saver
+ProductName=Orvane screen saver
+FileVersion=1.0.0.0
+ProductVersion=1.0.0.0
+OriginalFilename=orvane.scr
+CompanyName=Tov"
+for f in "$sys64" "$sys32"; do
+  got="$(probe_file "$f" | grep -v '^machine=')"
+  if [ "$got" = "$expected_resources" ]; then
+    ok "${f#"$drive_c"/}: DPI aware (per-monitor v2, system before), Vista to 11, asInvoker, version 1.0.0.0"
+  else
+    fail "${f#"$drive_c"/}: manifest and version read as: $(echo "$got" | tr '\n' ' ')"
+  fi
+done
+
+# The installed saver, started from the system folder, draws the installed sample props.
+mean_brightness() { convert "$1" -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null; }
+differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'; }
+xdotool mousemove 500 400
+sleep 0.3
+( cd "$work" && wine 'C:\windows\system32\orvane.scr' /s >/dev/null 2>&1 ) &
+saver=$!
+if window="$(wait_window SaverWindow 60 visible)"; then
+  sleep 3
+  import -window root "$work/installed-1.png" 2>/dev/null
+  sleep 1
+  import -window root "$work/installed-2.png" 2>/dev/null
+  bright="$(mean_brightness "$work/installed-1.png")"
+  moved="$(differing_pixels "$work/installed-1.png" "$work/installed-2.png")"
+  if awk -v b="$bright" 'BEGIN { exit !(b > 0.01) }' && [ "${moved:-0}" -gt 1000 ]; then
+    ok "the installed saver draws the sample props (mean $bright, $moved pixels changed in 1 s)"
+  else
+    fail "the installed saver's picture: mean $bright, $moved pixels changed in 1 s"
+  fi
+  xdotool windowfocus "$window" 2>/dev/null
+  xdotool key space
+  wait_exit "$saver" 15 || { fail "the installed saver did not end on a key press"; kill "$saver" 2>/dev/null; }
+else
+  fail "the installed saver opened no window"; kill "$saver" 2>/dev/null
+fi
+wineserver_kill
+
+# ---------------------------------------------------------------- upgrade and downgrade
+newer="$work/dist-1.0.1"
+if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null; then
+  if msiexec /i "$newer/Orvane-1.0.1-x64.msi"; then ok "x64 1.0.1 installed over 1.0"; else fail "x64 1.0.1: msiexec /i failed"; fi
+  check_installed "upgrade to 1.0.1" 1.0.1 both
+  if msiexec /i "$msi64"; then fail "1.0 was installed over 1.0.1"; else ok "installing 1.0 over 1.0.1 is refused"; fi
+  check_installed "after the refused downgrade" 1.0.1 both
+  # ---------------------------------------------------------------- uninstall
+  wine reg add "$settings_key" /v UseMirrors /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  if msiexec /x "$newer/Orvane-1.0.1-x64.msi"; then ok "silent uninstall succeeded"; else fail "msiexec /x exited with $?"; fi
+  check_removed "uninstall"
+  if wine reg query "$settings_key" /v UseMirrors 2>/dev/null | tr -d '\r' | grep -q 'REG_DWORD *0x0$'; then
+    ok "uninstall keeps the user's settings key"
+  else
+    fail "uninstall touched $settings_key"
+  fi
+else
+  fail "scripts/dist could not make version 1.0.1"
+fi
+
+# ---------------------------------------------------------------- 32-bit package
+if msiexec /i "$msi86"; then ok "x86 package: silent install succeeded"; else fail "x86 package: msiexec /i exited with $?"; fi
+check_installed "x86 1.0" 1.0.0 x86
+# The same version for the other architecture replaces it in place.
+if msiexec /i "$msi64"; then ok "x64 1.0 installed over x86 1.0"; else fail "x64 1.0 over x86 1.0: msiexec /i failed"; fi
+check_installed "x64 over x86" 1.0.0 both
+msiexec /x "$msi64" || fail "x64 1.0: msiexec /x exited with $?"
+check_removed "last uninstall"
+
+if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed" >&2; exit 1; fi
+echo "all checks passed"

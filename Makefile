@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build native mingw64 mingw32 check test demo fuzz fuzz-run bench clean
+.PHONY: all deps configure build native mingw64 mingw32 dist check test demo fuzz fuzz-run bench clean
 
 all: build
 
@@ -22,11 +22,15 @@ native mingw64 mingw32: deps
 
 build: native mingw64 mingw32
 
+# The Windows packages (build/dist): the sample props come from the native proptool.
+dist: deps native mingw64 mingw32
+	@scripts/dist
+
 test:
 	ctest --preset native -j $(JOBS)
 	ctest --preset mingw64
 
-check: build test
+check: build dist test
 
 demo: deps native mingw64
 	@scripts/demo

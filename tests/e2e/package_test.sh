@@ -37,7 +37,11 @@ uninstall_keys=('HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
                 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall')
 settings_key='HKCU\Software\Tov\Ostrel'
 
-msiexec() { wine msiexec "$1" "$(winpath "$2")" /qn >/dev/null 2>&1; }
+msiexec() { wine msiexec "$1" "$(winpath "$2")" /qn "${@:3}" >/dev/null 2>&1; }
+current_saver() {
+  wine reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE 2>/dev/null | tr -d '\r' |
+    awk '$1 == "SCRNSAVE.EXE" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
 # The registry keys of the installed Orvane entries, one a line.
 entries() {
   local key
@@ -88,6 +92,7 @@ check_removed() {
 # ---------------------------------------------------------------- a clean machine
 entries | while read -r key; do wine msiexec /x "${key##*\\}" /qn </dev/null >/dev/null 2>&1; done
 wine reg delete 'HKCU\Software\Tov' /f >/dev/null 2>&1
+wine reg delete 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /f >/dev/null 2>&1
 # No chat client and no prop file of the user's: the saver can only find the samples.
 rm -rf "$drive_c/Program Files/TheKorrin" "$drive_c/Program Files/Sabrel" \
        "$drive_c/Program Files (x86)/TheKorrin" "$drive_c/Program Files (x86)/Sabrel" \
@@ -111,6 +116,7 @@ if [ "$(grep -c $'\r$' "$unzipped/README.txt")" = "$(wc -l <"$unzipped/README.tx
 # ---------------------------------------------------------------- 64-bit package
 if msiexec /i "$msi64"; then ok "x64 package: silent install succeeded"; else fail "x64 package: msiexec /i exited with $?"; fi
 check_installed "x64 1.0" 1.0.0 both
+if [ -z "$(current_saver)" ]; then ok "by default the user's current screen saver is left alone"; else fail "the current screen saver was set to '$(current_saver)' unasked"; fi
 code="$(entries | head -n1)"
 icon="$(wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
         awk '$1 == "ProductIcon" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }' | head -n1)"
@@ -194,11 +200,14 @@ fi
 # ---------------------------------------------------------------- 32-bit package
 if msiexec /i "$msi86"; then ok "x86 package: silent install succeeded"; else fail "x86 package: msiexec /i exited with $?"; fi
 check_installed "x86 1.0" 1.0.0 x86
-# The same version for the other architecture replaces it in place.
-if msiexec /i "$msi64"; then ok "x64 1.0 installed over x86 1.0"; else fail "x64 1.0 over x86 1.0: msiexec /i failed"; fi
+# The same version for the other architecture replaces it in place; asked to, it becomes the
+# installing user's screen saver until it is removed.
+if msiexec /i "$msi64" MAKECURRENT=1; then ok "x64 1.0 installed over x86 1.0"; else fail "x64 1.0 over x86 1.0: msiexec /i failed"; fi
 check_installed "x64 over x86" 1.0.0 both
+if [ "$(current_saver)" = 'C:\windows\system32\orvane.scr' ]; then ok "MAKECURRENT=1 makes it the current screen saver"; else fail "MAKECURRENT=1: current screen saver '$(current_saver)'"; fi
 msiexec /x "$msi64" || fail "x64 1.0: msiexec /x exited with $?"
 check_removed "last uninstall"
+if [ -z "$(current_saver)" ]; then ok "uninstall takes it out of the current screen saver"; else fail "after uninstall the current screen saver is '$(current_saver)'"; fi
 
 if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed" >&2; exit 1; fi
 echo "all checks passed"

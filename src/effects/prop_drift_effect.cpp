@@ -99,6 +99,13 @@ void PropDriftEffect::endDraw() {
   glDisable(GL_TEXTURE_2D);
 }
 
+void PropDriftEffect::moveTimeOrigin(double seconds) {
+  if (!sprites) return;
+  for (int32_t i = 0; i < kSpriteCount; ++i) {
+    sprites[i].birthTime = static_cast<float>(static_cast<double>(sprites[i].birthTime) - seconds);
+  }
+}
+
 void PropDriftEffect::stepSegment() {
   segmentStep = segmentStep + 1;
   if (segmentStep > segmentLength) {

@@ -102,7 +102,13 @@ void PropDriftEffect::endDraw() {
 void PropDriftEffect::moveTimeOrigin(double seconds) {
   if (!sprites) return;
   for (int32_t i = 0; i < kSpriteCount; ++i) {
-    sprites[i].birthTime = static_cast<float>(static_cast<double>(sprites[i].birthTime) - seconds);
+    double birth = static_cast<double>(sprites[i].birthTime) - seconds;
+    // A birth more than two lifetimes before the new origin (the clock jumped hours ahead
+    // while no frame ran) means a sprite the next update bears again, keeping only its
+    // phase. Whole lifetimes are dropped so the float keeps that phase: minus months it
+    // would round to seconds, and the thirty spread lives would fall into step.
+    if (birth < -2.0 * kSpriteLifetime) birth = std::fmod(birth, kSpriteLifetime) - 2.0 * kSpriteLifetime;
+    sprites[i].birthTime = static_cast<float>(birth);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <vector>
 
 #include "effects/prop_drift_effect.h"
@@ -81,6 +82,11 @@ TEST_F(SceneLongRun, MonthsOfRunningKeepTheMotionSmooth) {
     setMilliseconds(start);
     scene->renderFrame(kFrameWordMirrors);
     ASSERT_EQ(renderer::clockOriginMs, moves * kClockMoveMs);
+    // Born again once each after the stall, the lives are still spread apart (sprites 0 and
+    // 29 started a whole lifetime apart, in step).
+    std::set<float> lives;
+    for (int i = 0; i < kSpriteCount; ++i) lives.insert(e->sprites[i].life);
+    EXPECT_EQ(lives.size(), static_cast<size_t>(kSpriteCount - 1));
 
     // An ease from set 0 to set 6 that began 1.3 s ago: it spans the move.
     MirrorTransition& t = renderer::mirrorTransition;

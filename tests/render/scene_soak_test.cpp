@@ -55,10 +55,6 @@ TEST_F(SceneSoak, TwentyThousandFrames) {
   EXPECT_GT(eased, 0);
 }
 
-}  // namespace
-
-namespace {
-
 using SceneLongRun = SceneTest;
 
 void setMilliseconds(int64_t ms) { simCounterSet(ms * 1000); }

@@ -1,6 +1,7 @@
 #pragma once
 // The interface through which the scene drives whatever is drawn inside the wedge:
-// five actions and four questions, each with a base default, and the factory.
+// five actions and four questions, each with a base default, the hook through which the
+// scene's clock moves the effect's stored times, and the factory.
 #include <cstdint>
 
 struct MirrorScene;
@@ -32,6 +33,9 @@ class Effect {
   virtual bool drawsMirrorImage() { return true; }
   // Run the feedback trail pass (on a driver that offers it).
   virtual bool wantsFeedbackPass() { return false; }
+  // The scene clock's origin moved forward by `seconds`: every scene time the effect
+  // keeps moves back by as much, so the time since it stays the same.
+  virtual void moveTimeOrigin(double seconds) { (void)seconds; }
 
   MirrorScene* const scene;  // the owner; never changed
 };

@@ -99,6 +99,19 @@ void PropDriftEffect::endDraw() {
   glDisable(GL_TEXTURE_2D);
 }
 
+void PropDriftEffect::moveTimeOrigin(double seconds) {
+  if (!sprites) return;
+  for (int32_t i = 0; i < kSpriteCount; ++i) {
+    double birth = static_cast<double>(sprites[i].birthTime) - seconds;
+    // A birth more than two lifetimes before the new origin (the clock jumped hours ahead
+    // while no frame ran) means a sprite the next update bears again, keeping only its
+    // phase. Whole lifetimes are dropped so the float keeps that phase: minus months it
+    // would round to seconds, and the thirty spread lives would fall into step.
+    if (birth < -2.0 * kSpriteLifetime) birth = std::fmod(birth, kSpriteLifetime) - 2.0 * kSpriteLifetime;
+    sprites[i].birthTime = static_cast<float>(birth);
+  }
+}
+
 void PropDriftEffect::stepSegment() {
   segmentStep = segmentStep + 1;
   if (segmentStep > segmentLength) {

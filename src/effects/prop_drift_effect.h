@@ -47,6 +47,7 @@ class PropDriftEffect : public Effect {
   void draw() override;
   void beginDraw() override;
   void endDraw() override;
+  void moveTimeOrigin(double seconds) override;
 
   // One step of the shared size and spin; opens a new segment when the last ended.
   void stepSegment();

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/counter.h"
+#include "effects/effect.h"
 #include "scene/mirror_scene.h"
 #include "scene/renderer_state.h"
 
@@ -30,6 +31,8 @@ int64_t elapsedMilliseconds(int64_t elapsedCounts, int64_t frequency) {
 float sceneSecondsFromMilliseconds(int64_t milliseconds) {
   return static_cast<float>(static_cast<double>(milliseconds) * static_cast<double>(0.001f));
 }
+
+float clockMoveSeconds() { return sceneSecondsFromMilliseconds(kClockMoveMs); }
 
 void MirrorScene::startClock() {
   if (renderer::clockStarted) return;
@@ -70,5 +73,17 @@ void MirrorScene::tickClock() {
                                                  static_cast<uint64_t>(renderer::counterStart));
     milliseconds = elapsedMilliseconds(elapsed, renderer::counterFrequency);
   }
-  sceneTime = sceneSecondsFromMilliseconds(milliseconds);
+  int64_t sinceOrigin = milliseconds - renderer::clockOriginMs;
+  if (sinceOrigin >= kClockMoveThresholdMs && renderer::clockOriginMoves) {
+    const int64_t moves = (sinceOrigin - kClockMoveThresholdMs) / kClockMoveMs + 1;
+    renderer::clockOriginMs += moves * kClockMoveMs;
+    sinceOrigin -= moves * kClockMoveMs;
+    // One move is exact; several (after a stall of hours) leave stored times that lie
+    // hours in the past, which only ever count as "long ago".
+    const double seconds = static_cast<double>(moves) * clockMoveSeconds();
+    MirrorTransition& t = renderer::mirrorTransition;
+    t.startTime = static_cast<float>(static_cast<double>(t.startTime) - seconds);
+    activeEffect().moveTimeOrigin(seconds);
+  }
+  sceneTime = sceneSecondsFromMilliseconds(sinceOrigin);
 }

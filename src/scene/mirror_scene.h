@@ -23,7 +23,7 @@ struct MirrorScene {
   MirrorSet* currentSet = nullptr;  // one of mirrorSets once set up
   bool mirrorsOn = true;
   bool depthTest = false;
-  float sceneTime = 0.0f;  // seconds since the clock started, in whole milliseconds
+  float sceneTime = 0.0f;  // seconds since the clock's origin, in whole milliseconds
 
   // What the last frame drew, for tools and tests: the set handed to the replication
   // and whether it was the transitional set of an ease.
@@ -49,7 +49,8 @@ struct MirrorScene {
   void drawReplicas(const MirrorSet& set);
   // Starts the process-wide clock once; later calls do nothing.
   void startClock();
-  // Advances sceneTime to the whole milliseconds elapsed since the clock started.
+  // Advances sceneTime to the whole milliseconds elapsed since the clock's origin, moving
+  // the origin (and the stored times of the switch and the effect) on long runs.
   void tickClock();
   // First half of the feedback pass: the kaleidoscope into the 128 x 128 texture.
   void captureFeedback(const MirrorSet& set);

@@ -9,6 +9,8 @@ int64_t counterFrequency = 0;
 bool clockUsesTick = false;
 uint32_t lastTick = 0;
 int64_t tickElapsedMs = 0;
+int64_t clockOriginMs = 0;
+bool clockOriginMoves = true;
 int32_t firstFramesToClear = 2;
 bool feedbackCapable = false;
 uint32_t feedbackTexture = 0;
@@ -26,6 +28,8 @@ void resetForTests() {
   clockUsesTick = false;
   lastTick = 0;
   tickElapsedMs = 0;
+  clockOriginMs = 0;
+  clockOriginMoves = true;
   firstFramesToClear = 2;
   feedbackCapable = false;
   feedbackTexture = 0;

@@ -28,6 +28,10 @@ extern int64_t counterFrequency;
 extern bool clockUsesTick;
 extern uint32_t lastTick;
 extern int64_t tickElapsedMs;
+// Milliseconds by which the clock's origin has moved forward since it started; sceneTime
+// counts from there. Tests turn the moves off to compare a run with the unmoved clock.
+extern int64_t clockOriginMs;
+extern bool clockOriginMoves;
 
 // Frames that still force the back buffer with a full clear.
 extern int32_t firstFramesToClear;

@@ -97,6 +97,13 @@ def resfile_corpus():
     c["reflist-outside"] = resource_file(good, map_header={4: 0x80000000})
     c["namelist-outside"] = resource_file(good, map_header={5: 0xFFFFFFFF})
     c["namelist-long"] = resource_file(good, map_header={2: 0xFFFFFFFF})
+    # Lists that run a few bytes past the end of the map: a bounds check that is off by a
+    # little reads beyond the map buffer, which the sanitized replay reports.
+    map_len = struct.unpack("<I", c["good"][12:16])[0]
+    name_off = 24 + 12 + 3 * 32
+    c["typelist-straddles-end"] = resource_file(good, map_header={3: map_len - 12 + 4})
+    c["reflist-straddles-end"] = resource_file(good, map_header={4: map_len - 3 * 32 + 8})
+    c["namelist-straddles-end"] = resource_file(good, map_header={2: map_len - name_off + 6})
     c["count-negative"] = resource_file([(PROP, good[0][1], -3, None)])
     c["firstref-negative"] = resource_file([(PROP, good[0][1], None, -1)])
     c["firstref-beyond"] = resource_file([(PROP, good[0][1], None, 2)])

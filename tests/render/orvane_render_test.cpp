@@ -70,7 +70,8 @@ std::string slurp(const std::string& path) {
 TEST(OrvaneRender, BadArgumentsAreAUsageError) {
   const char* bad[] = {"--size 0x10",  "--size 64",      "--size 64x",   "--frames -1", "--frames x",
                        "--fps 0",      "--fps abc",      "--seed -3",    "--seed 1x",   "--bogus",
-                       "--props",      "--out",          "extra"};
+                       "--props",      "--out",          "extra",        "--start-time", "--start-time -1",
+                       "--start-time 1e10", "--start-time 5s"};
   for (const char* arguments : bad) {
     const ToolRun r = run(arguments);
     EXPECT_EQ(r.exitCode, 2) << arguments;
@@ -143,6 +144,24 @@ TEST(OrvaneRender, MissingOrCorruptPropFileStillRenders) {
     // Only the scene's own red outline shows.
     EXPECT_GT(redPixels(rgba), 10);
     EXPECT_EQ(litPixels(rgba), redPixels(rgba));
+  }
+}
+
+// Half a year after the clock started, frames at 100 per second are still 10 ms apart
+// in scene time (a move of the clock's origin, if one falls in the run, takes whole
+// 2^23 ms scaled like the clock).
+TEST(OrvaneRender, StartTimeRunsTheClockFromLongBefore) {
+  const ToolRun r = run("--size 16x16 --frames 100 --fps 100 --seed 4 --stats --start-time 17280000");
+  ASSERT_EQ(r.exitCode, 0);
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 101u);
+  double before = std::stod(field(out[0], "sceneTime"));
+  EXPECT_LE(before, 16384.0);
+  for (int k = 1; k < 100; ++k) {
+    const double now = std::stod(field(out[k], "sceneTime"));
+    const double step = now - before < -1.0 ? now - before + 8388.6083984375 : now - before;
+    EXPECT_NEAR(step, 0.010, 0.001) << k;
+    before = now;
   }
 }
 

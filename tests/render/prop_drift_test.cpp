@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <vector>
 
 #include "common/random.h"
@@ -225,7 +226,7 @@ TEST_F(PropDrift, RandomDrawsComeInTheirFixedOrder) {
   for (uint32_t seed : {5u, 77u, 4096u, 123456789u}) {
     SCOPED_TRACE(seed);
     orvane::srand(seed);
-    std::vector<double> f(12);
+    std::vector<double> f(5);
     for (double& v : f) v = orvane::randomFraction();
 
     orvane::srand(seed);
@@ -252,28 +253,43 @@ TEST_F(PropDrift, RandomDrawsComeInTheirFixedOrder) {
       EXPECT_EQ(s.position.y, static_cast<float>(-2.4 * f[2 + d]));
       EXPECT_EQ(s.position.z, static_cast<float>(2.0 * f[3 + d]));
     }
+  }
 
+  // The opening of a segment, over seeds that together take every branch: with and
+  // without a switch, with and without a size target, with and without a spin target.
+  std::set<int> branches;
+  for (uint32_t seed = 1; branches.size() < 8 && seed < 2000; ++seed) {
+    SCOPED_TRACE(seed);
+    orvane::srand(seed);
+    std::vector<double> f(8);
+    for (double& v : f) v = orvane::randomFraction();
     e->size = 0.3f;
     e->spin = 200.0f;
     e->segmentStep = e->segmentLength = 4;  // the next step opens a segment
+    scene->currentSet = &scene->mirrorSets[0];
     renderer::mirrorTransition.active = false;
     orvane::srand(seed);
     e->stepSegment();
     size_t next = 0;
     EXPECT_EQ(e->segmentLength, 1 + static_cast<int32_t>(30.0 * f[next++]));
-    if (f[next++] < 0.1) {
-      EXPECT_TRUE(renderer::mirrorTransition.active);
-      ++next;  // the switch picks its set
-    } else {
-      EXPECT_FALSE(renderer::mirrorTransition.active);
+    const bool switches = f[next++] < 0.1;
+    EXPECT_EQ(renderer::mirrorTransition.active, switches);
+    if (switches) {
+      EXPECT_EQ(scene->currentSet, &scene->mirrorSets[static_cast<int>(f[next++] * 7)]);  // its own pick
     }
-    const double sizeChance = f[next++];
-    const float sizeDelta = sizeChance < 0.5 ? static_cast<float>(0.25 + 0.375 * f[next++] + 0.375 - 0.3f) : 0.0f;
-    const double spinChance = f[next++];
-    const float spinDelta = spinChance < 0.5 ? static_cast<float>(180.0 * f[next++] - 200.0) : 0.0f;
+    const bool sizeTarget = f[next++] < 0.5;
+    const float sizeDelta = sizeTarget ? static_cast<float>(0.25 + 0.375 * f[next++] + 0.375 - 0.3f) : 0.0f;
+    const bool spinTarget = f[next++] < 0.5;
+    const float spinDelta = spinTarget ? static_cast<float>(180.0 * f[next++] - 200.0) : 0.0f;
     EXPECT_EQ(e->sizeDelta, sizeDelta);
     EXPECT_EQ(e->spinDelta, spinDelta);
+    const uint32_t after = orvane::randState();
+    orvane::srand(seed);
+    for (size_t n = 0; n < next; ++n) orvane::rand();
+    EXPECT_EQ(after, orvane::randState()) << "not one draw more";
+    branches.insert(switches * 4 + sizeTarget * 2 + spinTarget);
   }
+  EXPECT_EQ(branches.size(), 8u);
 }
 
 // A sprite reads the edge length before its own birth: a switch that its segment step

@@ -1,6 +1,7 @@
 #include "render_fixture.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "props/prop_atlas.h"
 #include "proptool/sample_props.h"
@@ -57,7 +58,8 @@ void SceneTest::SetUp() {
   glDisable(GL_CLIP_PLANE0);
   glDisable(GL_CLIP_PLANE1);
   glDrawBuffer(GL_BACK);
-  glClearColor(0, 0, 0, 1);
+  // A clear colour no effect uses: the black of a scene's frames must be its effect's own.
+  glClearColor(0.5f, 0.25f, 0.75f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   while (glGetError() != GL_NO_ERROR) {
   }
@@ -68,6 +70,9 @@ void SceneTest::TearDown() {
     scene->destroy();
     delete scene;
     scene = nullptr;
+  }
+  if (gl.width != kWidth || gl.height != kHeight) {
+    ASSERT_TRUE(headlessGlResize(&gl, kWidth, kHeight));
   }
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   renderer::setSeedOverride(nullptr);
@@ -80,8 +85,18 @@ MirrorScene* SceneTest::makeScene(uint32_t seed) {
   renderer::setSeedOverride(&seed);
   scene = new MirrorScene();
   simCounterSet(0);
-  scene->setUp(kWidth, kHeight);
+  scene->setUp(gl.width, gl.height);
   return scene;
+}
+
+void SceneTest::resizeSurface(int32_t width, int32_t height) {
+  ASSERT_TRUE(headlessGlResize(&gl, width, height));
+  glViewport(0, 0, width, height);
+}
+
+bool driverIsMesa() {
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  return version != nullptr && std::strstr(version, "Mesa") != nullptr;
 }
 
 ProbeEffect* SceneTest::installProbe() {

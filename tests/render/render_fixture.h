@@ -61,8 +61,10 @@ class SceneTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A scene set up on the shared context, with the seed fixed.
+  // A scene set up on the shared context (the size of its surface), with the seed fixed.
   MirrorScene* makeScene(uint32_t seed = 1234);
+  // Makes the shared surface width x height for this test (kWidth x kHeight again after it).
+  void resizeSurface(int32_t width, int32_t height);
   // Replaces the scene's effect with a probe.
   ProbeEffect* installProbe();
   // Moves the simulated clock to the given scene seconds.
@@ -77,6 +79,9 @@ class SceneTest : public ::testing::Test {
   static HeadlessGl gl;
   MirrorScene* scene = nullptr;
 };
+
+// True when the GL driver is Mesa's, which offers everything the scene can use.
+bool driverIsMesa();
 
 // A sample prop file of count props in a fresh temporary folder; returns its path.
 std::string writeSamplePropFile(int32_t count);

@@ -63,15 +63,23 @@ void frameMarker(int frame) {
   glEnd();
 }
 
-// The whole view in one grey that grows with the frame number.
-void fullGrey(int frame) {
-  const uint8_t v = static_cast<uint8_t>(30 + 10 * frame);
-  glColor3ub(v, v, v);
+// Four greys, one per quadrant of the view, brighter with the frame number: a picture
+// that shows which way up and which way round a copy of it lies.
+uint8_t quadrantGrey(int frame, bool top, bool left) {
+  return static_cast<uint8_t>(10 + 5 * frame + (top ? 0 : 30) + (left ? 0 : 15));
+}
+void quadrants(int frame) {
   glBegin(GL_QUADS);
-  glVertex2f(-20.0f, -20.0f);
-  glVertex2f(20.0f, -20.0f);
-  glVertex2f(20.0f, 20.0f);
-  glVertex2f(-20.0f, 20.0f);
+  for (int q = 0; q < 4; ++q) {
+    const bool top = q < 2, left = q % 2 == 0;
+    const uint8_t v = quadrantGrey(frame, top, left);
+    const float x0 = left ? -20.0f : 0.0f, y0 = top ? 0.0f : -20.0f;
+    glColor3ub(v, v, v);
+    glVertex2f(x0, y0);
+    glVertex2f(x0 + 20.0f, y0);
+    glVertex2f(x0 + 20.0f, y0 + 20.0f);
+    glVertex2f(x0, y0 + 20.0f);
+  }
   glEnd();
 }
 
@@ -283,6 +291,7 @@ TEST_F(SceneFrame, DrawingOverThePreviousFrame) {
   EXPECT_EQ(probe->overQueries, 4);
 }
 
+// ... to its own clear colour, opaque black (without a prop file nothing else shows).
 TEST_F(SceneFrame, ShippedEffectAlwaysClearsTheBackBuffer) {
   makeScene();
   for (int n = 0; n < 5; ++n) {
@@ -291,29 +300,45 @@ TEST_F(SceneFrame, ShippedEffectAlwaysClearsTheBackBuffer) {
     GLint drawBuffer = 0;
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     EXPECT_EQ(drawBuffer, GL_BACK);
+    EXPECT_EQ(litPixels(readFrame()), 0);
   }
+  GLfloat clear[4] = {};
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  EXPECT_EQ(std::vector<GLfloat>(clear, clear + 4), (std::vector<GLfloat>{0, 0, 0, 1}));
   EXPECT_EQ(renderer::firstFramesToClear, 0);
 }
 
+// Mesa offers the feedback pass; only another driver may lack it.
+#define REQUIRE_FEEDBACK_PASS()                                                      \
+  if (!renderer::feedbackCapable) {                                                  \
+    if (driverIsMesa()) FAIL() << "Mesa offers both extensions of the probe";        \
+    GTEST_SKIP() << "driver offers no feedback pass";                                \
+  }
+
+// In a window larger than the 128 x 128 corner: the texture holds this frame's picture,
+// squeezed into the corner and upright, as one grey channel; the frame itself fills the
+// whole window again (the viewport is restored), and the trail adds 0.2 + 0.19 + ... +
+// 0.01 = 2.1 times the copy onto it, upright and the right way round (the quadrants of
+// the picture stay where they are under its magnification about the centre).
 TEST_F(SceneFrame, FeedbackPassCapturesThisFrame) {
+  constexpr int32_t kW = 160, kH = 144;
+  resizeSurface(kW, kH);
   makeScene();
-  if (!renderer::feedbackCapable) GTEST_SKIP() << "driver offers no feedback pass";
+  REQUIRE_FEEDBACK_PASS();
   ProbeEffect* probe = installProbe();
   probe->overPrevious = true;
   probe->feedback = true;
-  probe->clips = false;
-  probe->drawing = fullGrey;
+  probe->drawing = quadrants;
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     setTime(0.1 * n);
-    // Always a full back-buffer frame while the pass runs.
-    EXPECT_TRUE(scene->renderFrame(kFrameWordMirrors));
+    // Always a full back-buffer frame while the pass runs; mirrors off: the picture as drawn.
+    EXPECT_TRUE(scene->renderFrame(0));
     EXPECT_EQ(probe->updates, n);
     EXPECT_EQ(probe->draws, n);
     EXPECT_EQ(probe->begins, 2 * n);
     EXPECT_EQ(probe->ends, 2 * n);
   }
-  // The texture holds this frame's grey (frame 3: 60), as one luminance channel.
   glBindTexture(GL_TEXTURE_2D, renderer::feedbackTexture);
   GLint format = 0, width = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
@@ -324,16 +349,25 @@ TEST_F(SceneFrame, FeedbackPassCapturesThisFrame) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, grey.data());
   glBindTexture(GL_TEXTURE_2D, 0);
-  // (Texels beyond this small window's edge copy nothing defined.)
-  for (int y = 0; y < std::min(kFeedbackSize, static_cast<int>(kHeight)); ++y) {
-    for (int x = 0; x < std::min(kFeedbackSize, static_cast<int>(kWidth)); ++x) {
-      ASSERT_EQ(grey[static_cast<size_t>(y) * kFeedbackSize + x], 60) << x << "," << y;
+  const int half = kFeedbackSize / 2;
+  for (int y = 0; y < kFeedbackSize; ++y) {  // texture row 0 is the bottom
+    for (int x = 0; x < kFeedbackSize; ++x) {
+      if (std::abs(x - half) < 2 || std::abs(y - half) < 2) continue;
+      ASSERT_EQ(grey[static_cast<size_t>(y) * kFeedbackSize + x], quadrantGrey(3, y >= half, x < half)) << x << "," << y;
     }
   }
-  // The trail adds 0.2 + 0.19 + ... + 0.01 = 2.1 times the grey onto the frame.
-  const auto frame = readFrame();
-  const uint8_t* centre = pixel(frame, kWidth / 2, kHeight / 2);
-  EXPECT_NEAR(centre[0], 60 + 2.1 * 60, 4);
+  std::vector<uint8_t> frame;
+  headlessGlRead(gl, false, &frame);
+  struct Probe {
+    int x, y;  // top row first
+  };
+  // Quadrant middles, and corners outside the 128 x 128 corner the capture drew into.
+  for (const Probe p : {Probe{kW / 4, kH / 4}, Probe{3 * kW / 4, kH / 4}, Probe{kW / 4, 3 * kH / 4},
+                        Probe{3 * kW / 4, 3 * kH / 4}, Probe{kW - 4, 3}, Probe{3, 3}, Probe{kW - 4, kH - 4}}) {
+    const uint8_t* px = frame.data() + (static_cast<size_t>(p.y) * kW + p.x) * 4;
+    const double g = quadrantGrey(3, p.y < kH / 2, p.x < kW / 2);
+    EXPECT_NEAR(px[0], g * 3.1, 3) << p.x << "," << p.y;
+  }
 }
 
 TEST_F(SceneFrame, FeedbackTrailIsTwentyFadingMagnifiedQuads) {
@@ -376,7 +410,7 @@ TEST_F(SceneFrame, FeedbackTrailIsTwentyFadingMagnifiedQuads) {
 
 TEST_F(SceneFrame, ShippedEffectNeverRunsTheFeedbackPass) {
   makeScene();
-  if (!renderer::feedbackCapable) GTEST_SKIP() << "driver offers no feedback pass";
+  REQUIRE_FEEDBACK_PASS();
   ASSERT_NE(renderer::feedbackTexture, 0u);
   for (int n = 0; n < 3; ++n) scene->renderFrame(kFrameWordMirrors);
   // Made at set-up as 128 x 128 RGBA zeros, and never captured into (a capture would

@@ -3,9 +3,11 @@
 // reference and name lists. Every stored field can be overridden to make corrupt files,
 // and the layout of the result is reported so a test can patch bytes afterwards.
 //
-// Layout made: 16-byte header | data area (resources in type order) | map (24-byte map
-// header, type list, reference list, name list). All fields little-endian.
+// Usual layout: 16-byte header | data area (resources in reference order) | map (24-byte
+// map header, type list, reference list, name list). An Arrangement puts the parts
+// elsewhere and in another order, as the format allows. All fields little-endian.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -76,8 +78,20 @@ struct Layout {
   uint32_t refEntryAt(int i) const { return refListAt + 32u * uint32_t(i); }
 };
 
+// Where the parts of a file go. The default is the usual layout.
+struct Arrangement {
+  bool mapFirst = false;                     // the map before the data area
+  std::array<int, 3> listOrder = {0, 1, 2};  // order of the type (0), reference (1), name (2) lists
+  uint32_t gap = 0;                          // filler bytes before every part and every resource
+  bool dataReversed = false;                 // resources' data in reverse reference order
+};
+
+// Filler of the gaps (and of the reserved fields) of an arranged file.
+constexpr uint8_t kFiller = 0xA5;
+
 struct Builder {
   std::vector<Type> types;
+  Arrangement arrangement;
   // Replaces the generated name list when set.
   std::optional<std::vector<uint8_t>> nameList;
   // Extra reference entries after those of the types (owned by no type entry).
@@ -101,11 +115,15 @@ struct Builder {
       for (const Resource& r : t.resources) refs.push_back(&r);
     for (const Resource& r : extraRefs) refs.push_back(&r);
 
+    const Arrangement& a = arrangement;
+    const uint8_t filler = a.gap > 0 ? kFiller : 0;
     std::vector<uint8_t> data;
-    std::vector<uint32_t> offsets;
-    for (const Resource* r : refs) {
-      offsets.push_back(uint32_t(data.size()));
-      data.insert(data.end(), r->data.begin(), r->data.end());
+    std::vector<uint32_t> offsets(refs.size());
+    for (size_t n = 0; n < refs.size(); ++n) {
+      const size_t i = a.dataReversed ? refs.size() - 1 - n : n;
+      data.insert(data.end(), a.gap, filler);
+      offsets[i] = uint32_t(data.size());
+      data.insert(data.end(), refs[i]->data.begin(), refs[i]->data.end());
     }
     std::vector<uint8_t> names;
     std::vector<int32_t> nameOffsets;
@@ -120,23 +138,36 @@ struct Builder {
     }
     if (nameList) names = *nameList;
 
+    // The map: its header, then the lists in the arranged order, each after a gap.
+    const uint32_t listSizes[3] = {12u * uint32_t(types.size()), 32u * uint32_t(refs.size()),
+                                   uint32_t(names.size())};
+    uint32_t listOffsets[3] = {};
+    uint32_t mapLen = 24;
+    for (int list : a.listOrder) {
+      mapLen += a.gap;
+      listOffsets[list] = mapLen;
+      mapLen += listSizes[list];
+    }
+    const uint32_t typeListOff = listOffsets[0], refListOff = listOffsets[1], nameListOff = listOffsets[2];
+
+    // The file: the header, then the data area and the map in the arranged order.
     Layout l;
-    l.dataOffset = 16;
-    l.mapOffset = 16 + uint32_t(data.size());
-    const uint32_t typeListOff = 24;
-    const uint32_t refListOff = typeListOff + 12u * uint32_t(types.size());
-    const uint32_t nameListOff = refListOff + 32u * uint32_t(refs.size());
-    const uint32_t mapLen = nameListOff + uint32_t(names.size());
+    uint32_t end = 16;
+    for (bool mapPart : {a.mapFirst, !a.mapFirst}) {
+      end += a.gap;
+      (mapPart ? l.mapOffset : l.dataOffset) = end;
+      end += mapPart ? mapLen : uint32_t(data.size());
+    }
     l.typeListAt = l.mapOffset + typeListOff;
     l.refListAt = l.mapOffset + refListOff;
     l.nameListAt = l.mapOffset + nameListOff;
 
-    std::vector<uint8_t> out(l.mapOffset + mapLen, 0);
+    std::vector<uint8_t> out(end, filler);
     putLE32(out, 0, dataOffset.value_or(l.dataOffset));
     putLE32(out, 4, dataLength.value_or(uint32_t(data.size())));
     putLE32(out, 8, mapOffset.value_or(l.mapOffset));
     putLE32(out, 12, mapLength.value_or(mapLen));
-    std::copy(data.begin(), data.end(), out.begin() + 16);
+    std::copy(data.begin(), data.end(), out.begin() + l.dataOffset);
 
     const uint32_t m = l.mapOffset;
     putLE32(out, m + 0, uint32_t(typeCount.value_or(int32_t(types.size()))));

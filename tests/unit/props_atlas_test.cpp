@@ -8,6 +8,7 @@
 #include "props/palette.h"
 #include "props/prop_atlas.h"
 #include "support/prop_files.h"
+#include "support/resfile_builder.h"
 
 namespace {
 
@@ -105,10 +106,25 @@ TEST_F(PropAtlasTest, AFirstFileThatOpensEndsTheSearchEvenWhenItsMapIsRefused) {
   EXPECT_EQ(FileTableCount(), streams) << "the refused file is closed";
 }
 
+// Every prop of a small file, in reference order, also from a file whose map comes before
+// its data, whose lists lie in reverse order with filler between them, whose props' data
+// runs backwards and whose 'Prop' type is not the first.
 TEST_F(PropAtlasTest, SmallFilesLoadEveryPropInFileOrder) {
-  for (int count : {1, 10, 24, 529}) {
+  struct File {
+    int count;
+    std::vector<uint8_t> bytes;
+  };
+  restest::Builder arranged;
+  arranged.addType(resTypeCode('I', 'c', 'o', 'n')).add(1, numberedProp(99));
+  restest::Type& props = arranged.addType(kPropType);
+  for (int n = 0; n < 40; ++n) props.add(kPropInvertedIdLimit + uint32_t(n), numberedProp(n));
+  arranged.arrangement = {true, {2, 1, 0}, 9, true};
+  std::vector<File> files = {{40, arranged.build()}};
+  for (int count : {1, 10, 24, 529}) files.push_back({count, proptool::buildResourceFile(numberedProps(count))});
+  for (const File& file : files) {
+    const int count = file.count;
     buffer.assign(kPropAtlasBytes, 0xEE);
-    const std::string path = write("small.prp", proptool::buildResourceFile(numberedProps(count)));
+    const std::string path = write("small.prp", file.bytes);
     orvane::srand(uint32_t(count));
     ASSERT_EQ(build(path), count);
     for (int cell = 0; cell < count; ++cell) ASSERT_EQ(numberAt(cell), cell) << count << " props, cell " << cell;
@@ -117,7 +133,8 @@ TEST_F(PropAtlasTest, SmallFilesLoadEveryPropInFileOrder) {
     }
     EXPECT_EQ(ResCurrentFile(), 0) << "the file is closed";
   }
-  // Cells as pixel positions: prop 23 at (0, 44), prop 528 at (968, 968).
+  // Cells as pixel positions (the last file has 529 props): prop 23 at (0, 44), prop 528
+  // at (968, 968).
   EXPECT_EQ(pixel(0, 44)[3], 255);
   EXPECT_EQ(pixel(968, 968)[3], 255);
   EXPECT_EQ(pixel(396, 0)[3], 255);

@@ -23,48 +23,66 @@ restest::Builder sampleFile() {
 
 using ResRead = ResLibraryTest;
 
+// The same resources in the usual layout and in files whose map comes first, whose lists
+// lie in other orders with filler between them, and whose data runs backwards: the reader
+// finds every part where the header and the map say it is.
 TEST_F(ResRead, CountsFetchesAndDescribesEveryResource) {
-  const FileRef ref = openBytes(sampleFile().build());
-  EXPECT_EQ(ref, tableBase_ + 1);
-  EXPECT_EQ(ResCurrentFile(), ref);
+  struct Arranged {
+    const char* what;
+    restest::Arrangement arrangement;
+  };
+  const Arranged arrangements[] = {
+      {"usual", {}},
+      {"map first, names-refs-types, data reversed", {true, {2, 1, 0}, 20, true}},
+      {"refs-names-types, odd gaps", {false, {1, 2, 0}, 7, false}},
+      {"map first, types-names-refs", {true, {0, 2, 1}, 4, true}},
+  };
+  for (const Arranged& arranged : arrangements) {
+    SCOPED_TRACE(arranged.what);
+    restest::Builder b = sampleFile();
+    b.arrangement = arranged.arrangement;
+    const FileRef ref = openBytes(b.build());
+    EXPECT_EQ(ref, tableBase_ + 1);
+    EXPECT_EQ(ResCurrentFile(), ref);
+    struct Count {
+      uint32_t type;
+      int32_t count;
+    };
+    for (const Count& c : {Count{kPropType, 3}, Count{kMisc, 1}, Count{kEmpty, 0}, Count{0x706F7250u, 0}}) {
+      resLastError = 99;
+      EXPECT_EQ(ResCountOfType(c.type), c.count) << std::hex << c.type;
+      EXPECT_EQ(resLastError, kResOK);
+    }
 
-  struct Count {
-    uint32_t type;
-    int32_t count;
-  };
-  for (const Count& c : {Count{kPropType, 3}, Count{kMisc, 1}, Count{kEmpty, 0}, Count{0x706F7250u, 0}}) {
-    resLastError = 99;
-    EXPECT_EQ(ResCountOfType(c.type), c.count) << std::hex << c.type;
-    EXPECT_EQ(resLastError, kResOK);
-  }
-
-  struct Fetch {
-    uint32_t type;
-    int32_t index;
-    uint32_t id;
-    std::vector<uint8_t> data;
-    std::string name;
-  };
-  const Fetch fetches[] = {
-      {kMisc, 0, 7, {0xAB}, "misc"},
-      {kPropType, 0, 100, {1, 2, 3, 4}, "alpha"},
-      {kPropType, 1, 200, {5, 6}, ""},
-      {kPropType, 2, 300, {}, "c"},
-  };
-  for (const Fetch& f : fetches) {
-    Handle h = ResGetIndexed(f.type, f.index);
-    ASSERT_NE(h, nullptr) << f.id;
-    EXPECT_EQ(resLastError, kResOK);
-    EXPECT_EQ(dataOf(h), f.data) << f.id;
-    uint32_t type = 0, id = 0;
-    uint8_t name[32];
-    std::memset(name, 0xCC, sizeof name);
-    EXPECT_EQ(ResGetInfo(h, &type, &id, name), kResOK) << f.id;
-    EXPECT_EQ(type, f.type) << f.id;
-    EXPECT_EQ(id, f.id);
-    EXPECT_EQ(name[0], f.name.size());
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), f.name);
-    EXPECT_EQ(ResRelease(h), kResOK);
+    struct Fetch {
+      uint32_t type;
+      int32_t index;
+      uint32_t id;
+      std::vector<uint8_t> data;
+      std::string name;
+    };
+    const Fetch fetches[] = {
+        {kMisc, 0, 7, {0xAB}, "misc"},
+        {kPropType, 0, 100, {1, 2, 3, 4}, "alpha"},
+        {kPropType, 1, 200, {5, 6}, ""},
+        {kPropType, 2, 300, {}, "c"},
+    };
+    for (const Fetch& f : fetches) {
+      Handle h = ResGetIndexed(f.type, f.index);
+      ASSERT_NE(h, nullptr) << f.id;
+      EXPECT_EQ(resLastError, kResOK);
+      EXPECT_EQ(dataOf(h), f.data) << f.id;
+      uint32_t type = 0, id = 0;
+      uint8_t name[32];
+      std::memset(name, 0xCC, sizeof name);
+      EXPECT_EQ(ResGetInfo(h, &type, &id, name), kResOK) << f.id;
+      EXPECT_EQ(type, f.type) << f.id;
+      EXPECT_EQ(id, f.id);
+      EXPECT_EQ(name[0], f.name.size());
+      EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), f.name);
+      EXPECT_EQ(ResRelease(h), kResOK);
+    }
+    EXPECT_EQ(ResCloseFile(ref), kResOK);
   }
 }
 

@@ -1,4 +1,5 @@
-// The scene clock: whole milliseconds, the overflow-safe form and the tick fallback.
+// The scene clock: whole milliseconds, the overflow-safe form, the tick fallback and the
+// moves of its origin on long runs.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -91,14 +92,6 @@ TEST(ElapsedMilliseconds, StaysExactPastTheOverflowOfTheDirectFormula) {
   }
 }
 
-TEST_F(SceneClock, LongRunOnAProcessorClockCounterKeepsPositiveTime) {
-  fakeFrequency = 3000000000LL;
-  fakeNow = 0;
-  scene.startClock();
-  const int64_t fortyDays = 40LL * 86400 * fakeFrequency;
-  EXPECT_EQ(timeAt(fortyDays), static_cast<float>(40.0 * 86400.0 * 1000.0 * static_cast<double>(0.001f)));
-}
-
 TEST_F(SceneClock, NoHighResolutionCounterFallsBackToTheTick) {
   struct Case {
     bool queryOk;
@@ -117,6 +110,56 @@ TEST_F(SceneClock, NoHighResolutionCounterFallsBackToTheTick) {
     fakeTick += 4096u;  // wraps past 2^32
     scene.tickClock();
     EXPECT_EQ(scene.sceneTime, static_cast<float>(5596.0 * static_cast<double>(0.001f)));
+  }
+}
+
+// Once the time since the origin reaches the threshold, the origin moves by whole
+// 2^23 ms steps, enough to bring it below again, on a millisecond counter, on a processor
+// clock counter (whose 40 days overflow the direct formula) and on the tick alike; a
+// time stored before the move moves back by exactly the seconds the clock lost.
+TEST_F(SceneClock, OriginMovesKeepTheClockBelowTheThreshold) {
+  EXPECT_EQ(clockMoveSeconds(), 8388.6083984375f);
+  EXPECT_EQ(static_cast<double>(kClockMoveMs) * static_cast<double>(0.001f), 8388.6083984375);
+  const int64_t t = kClockMoveThresholdMs, s = kClockMoveMs;
+  const int64_t fortyDays = 40LL * 86400000;
+  struct Step {
+    int64_t ms;
+    int64_t origin;  // -1: some multiple of 2^23 ms that brings the clock below the threshold
+  };
+  const Step steps[] = {{t - 1, 0}, {t, s}, {t + s - 1, s}, {t + s, 2 * s}, {fortyDays, -1}};
+  for (int64_t frequency : {1000LL, 3000000000LL, 0LL}) {  // 0: no counter, the tick
+    SCOPED_TRACE(frequency);
+    renderer::resetForTests();
+    fakeFrequencyOk = frequency > 0;
+    fakeFrequency = frequency;
+    fakeNow = 0;
+    fakeTick = 0;
+    scene.startClock();
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.ms);
+      const int64_t originBefore = renderer::clockOriginMs;
+      renderer::mirrorTransition.startTime = scene.sceneTime - 1.5f;  // an ease under way
+      const float startBefore = renderer::mirrorTransition.startTime;
+      fakeNow = step.ms * (frequency / 1000);
+      fakeTick = static_cast<uint32_t>(step.ms);
+      scene.tickClock();
+      const int64_t origin = renderer::clockOriginMs;
+      if (step.origin >= 0) {
+        EXPECT_EQ(origin, step.origin);
+      } else {
+        EXPECT_EQ(origin % s, 0);
+        EXPECT_GE(step.ms - origin, t - s);
+      }
+      EXPECT_LT(step.ms - origin, t);
+      EXPECT_EQ(scene.sceneTime, sceneSecondsFromMilliseconds(step.ms - origin));
+      EXPECT_LE(scene.sceneTime, 16384.0f);
+      if (origin - originBefore == s) {
+        EXPECT_EQ(static_cast<double>(renderer::mirrorTransition.startTime) + clockMoveSeconds(),
+                  static_cast<double>(startBefore));
+      } else if (origin == originBefore) {
+        EXPECT_EQ(renderer::mirrorTransition.startTime, startBefore);
+      }
+    }
   }
 }
 

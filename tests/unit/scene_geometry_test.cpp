@@ -126,22 +126,37 @@ TEST_F(MirrorSwitch, PickIndexFollowsTheRandomSequence) {
   }
 }
 
+// The first seed whose first two picks satisfy `wanted` (a, b: set indexes).
+template <typename Wanted>
+uint32_t seedPicking(Wanted wanted) {
+  for (uint32_t seed = 1;; ++seed) {
+    orvane::srand(seed);
+    const int a = static_cast<int>(orvane::randomFraction() * 7);
+    const int b = static_cast<int>(orvane::randomFraction() * 7);
+    if (wanted(a, b)) return seed;
+  }
+}
+
 TEST_F(MirrorSwitch, AnimatedSwitchEasesFromTheOldAngle) {
-  orvane::srand(3);
+  orvane::srand(seedPicking([](int a, int) { return a != 0; }));  // another set than set 0
   scene.sceneTime = 10.0f;
   scene.chooseMirrorSet(true);
   const MirrorTransition& t = renderer::mirrorTransition;
   EXPECT_TRUE(t.active);
   EXPECT_EQ(t.fromAngle, 36.0f);
+  ASSERT_NE(t.toAngle, 36.0f);
   EXPECT_EQ(t.toAngle, scene.currentSet->wedgeAngle);
   EXPECT_EQ(t.startTime, 10.0f);
   EXPECT_EQ(t.duration, 2.0f);
 
-  // Halfway the angle is exactly midway; the frame at the end draws exactly toAngle
-  // and ends the ease; the next frame draws currentSet itself.
+  // The smoothstep: a quarter of the way in time is 0.15625 of the way in angle, halfway
+  // is midway; the frame at the end draws exactly toAngle and ends the ease; the next
+  // frame draws currentSet itself.
+  const double span = static_cast<double>(t.toAngle) - 36.0;
+  scene.sceneTime = 10.5f;
+  EXPECT_EQ(scene.pickSetToDraw().wedgeAngle, static_cast<float>(36.0 + 0.15625 * span));
   scene.sceneTime = 11.0f;
-  const MirrorSet& half = scene.pickSetToDraw();
-  EXPECT_EQ(half.wedgeAngle, static_cast<float>(36.0 + 0.5 * (static_cast<double>(t.toAngle) - 36.0)));
+  EXPECT_EQ(scene.pickSetToDraw().wedgeAngle, static_cast<float>(36.0 + 0.5 * span));
   EXPECT_TRUE(scene.drawnEased);
   scene.sceneTime = 12.0f;
   const MirrorSet& last = scene.pickSetToDraw();
@@ -153,16 +168,8 @@ TEST_F(MirrorSwitch, AnimatedSwitchEasesFromTheOldAngle) {
 }
 
 TEST_F(MirrorSwitch, SwitchDuringAnEaseRestartsFromTheAngleOnScreen) {
-  // Find a seed whose two picks differ from set 0 and from each other, so that the
-  // restart is visible.
-  uint32_t seed = 1;
-  for (;; ++seed) {
-    orvane::srand(seed);
-    const int a = static_cast<int>(orvane::randomFraction() * 7);
-    const int b = static_cast<int>(orvane::randomFraction() * 7);
-    if (a != 0 && b != a && b != 0) break;
-  }
-  orvane::srand(seed);
+  // Two picks that differ from set 0 and from each other, so that the restart is visible.
+  orvane::srand(seedPicking([](int a, int b) { return a != 0 && b != a && b != 0; }));
   scene.sceneTime = 4.0f;
   scene.chooseMirrorSet(true);
   scene.sceneTime = 4.5f;  // d = 0.25
@@ -181,14 +188,18 @@ TEST_F(MirrorSwitch, SwitchDuringAnEaseRestartsFromTheAngleOnScreen) {
   EXPECT_FALSE(t.active);
 }
 
+// Past the end of an ease that no frame has closed yet, the progress is clamped: the next
+// switch starts from the old ease's target, not from its start or beyond its target.
 TEST_F(MirrorSwitch, SwitchAfterTheEaseRanOutStartsFromItsTarget) {
-  orvane::srand(11);
+  orvane::srand(seedPicking([](int a, int b) { return a != 0 && b != a; }));
   scene.sceneTime = 1.0f;
   scene.chooseMirrorSet(true);
   const float firstTarget = renderer::mirrorTransition.toAngle;
+  ASSERT_NE(firstTarget, 36.0f);
   scene.sceneTime = 5.0f;  // d = 2, not yet cleared by a frame
   scene.chooseMirrorSet(true);
   EXPECT_EQ(renderer::mirrorTransition.fromAngle, firstTarget);
+  EXPECT_NE(renderer::mirrorTransition.toAngle, firstTarget);
 }
 
 }  // namespace

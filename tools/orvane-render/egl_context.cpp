@@ -59,6 +59,23 @@ bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height) {
   gl->display = display;
   gl->surface = surface;
   gl->context = context;
+  gl->config = config;
+  gl->width = width;
+  gl->height = height;
+  return true;
+}
+
+bool headlessGlResize(HeadlessGl* gl, int32_t width, int32_t height) {
+  if (gl->display == nullptr || width <= 0 || height <= 0) return false;
+  const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+  EGLSurface surface = eglCreatePbufferSurface(gl->display, gl->config, surfaceAttributes);
+  if (surface == EGL_NO_SURFACE) return false;
+  if (!eglMakeCurrent(gl->display, surface, surface, gl->context)) {
+    eglDestroySurface(gl->display, surface);
+    return false;
+  }
+  eglDestroySurface(gl->display, gl->surface);
+  gl->surface = surface;
   gl->width = width;
   gl->height = height;
   return true;

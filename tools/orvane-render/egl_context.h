@@ -13,6 +13,7 @@ struct HeadlessGl {
   void* display = nullptr;
   void* surface = nullptr;
   void* context = nullptr;
+  void* config = nullptr;
   int32_t width = 0;
   int32_t height = 0;
 };
@@ -20,6 +21,9 @@ struct HeadlessGl {
 // Creates the context and makes it current; false (with everything released) when the
 // platform offers none.
 bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height);
+// Gives the context a new pbuffer of the given size (its contents undefined); false, with
+// the old one kept, when none can be made.
+bool headlessGlResize(HeadlessGl* gl, int32_t width, int32_t height);
 // Releases the context, the surface and the display connection.
 void headlessGlDestroy(HeadlessGl* gl);
 // Presents the frame (what a host's buffer swap is to a window).

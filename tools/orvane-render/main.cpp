@@ -1,8 +1,8 @@
 // orvane-render: the real kaleidoscope scene, rendered headless to PNG frames.
 //
 // It makes an off-screen GL context, sets the scene up and asks it for frames as the
-// saver's loop does, on a simulated clock (frame k at k / fps seconds), so a run is
-// reproducible from its seed.
+// saver's loop does, on a simulated clock (frame k at k / fps seconds, plus the start time
+// when the clock is to have started earlier), so a run is reproducible from its seed.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -33,7 +33,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orvane-render [--props FILE] [--size WxH] [--frames N] [--fps F] [--seed S] "
-    "[--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]";
+    "[--start-time SECONDS] [--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]";
 
 // The simulated counter runs at 1 MHz.
 constexpr int64_t kCountsPerSecond = 1000000;
@@ -44,6 +44,7 @@ struct Options {
   int32_t height = 480;
   int64_t frames = 1;
   double fps = 30.0;
+  double startTime = 0.0;  // seconds the clock has run before frame 0
   bool seedGiven = false;
   uint32_t seed = 0;
   bool mirrors = true;
@@ -95,6 +96,13 @@ bool parseArguments(int argc, char** argv, Options* o) {
       char* end = nullptr;
       o->fps = std::strtod(next, &end);
       if (*next == '\0' || *end != '\0' || !(o->fps >= 0.01 && o->fps <= 100000.0)) return false;
+      ++i;
+    } else if (std::strcmp(a, "--start-time") == 0) {
+      // Up to some 31 years: far beyond any run, well inside the counter's range.
+      if (next == nullptr) return false;
+      char* end = nullptr;
+      o->startTime = std::strtod(next, &end);
+      if (*next == '\0' || *end != '\0' || !(o->startTime >= 0.0 && o->startTime <= 1e9)) return false;
       ++i;
     } else if (std::strcmp(a, "--seed") == 0) {
       if (!parseInteger(next, 0, UINT32_MAX, &v)) return false;
@@ -168,8 +176,10 @@ int main(int argc, char** argv) {
   frameTimes.reserve(static_cast<size_t>(std::min<int64_t>(o.frames, 1000000)));
   std::vector<uint8_t> pixels;
   int exitCode = 0;
+  // The clock starts at set-up, at count 0; frame 0 comes startTime seconds later.
+  const int64_t startCounts = std::llround(o.startTime * kCountsPerSecond);
   for (int64_t k = 0; k < o.frames; ++k) {
-    simCounterSet(static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
+    simCounterSet(startCounts + static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
     const auto frameStart = std::chrono::steady_clock::now();
     const bool backBuffer = scene->renderFrame(frameWord);
     glFinish();

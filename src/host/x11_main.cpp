@@ -26,8 +26,9 @@
 #include "scene/mirror_scene.h"
 #include "scene/renderer_state.h"
 
-#ifndef ORVANE_SAMPLES_PATH
-#define ORVANE_SAMPLES_PATH "/usr/share/orvane/props.prp"
+// The installed samples, relative to the folder the program is installed in.
+#ifndef ORVANE_SAMPLES_FROM_PROGRAM
+#define ORVANE_SAMPLES_FROM_PROGRAM "../../share/orvane/props.prp"
 #endif
 #ifndef ORVANE_VERSION
 #define ORVANE_VERSION "1.0"
@@ -60,6 +61,18 @@ std::string homeFolder() {
     }
   }
   return home;
+}
+
+// The installed sample prop file, found from where the program lies, so that an install
+// under any prefix (or unpacked anywhere) finds its own samples.
+std::string samplesPath() {
+  char program[4096];
+  const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+  if (length <= 0) return "";
+  program[length] = '\0';
+  std::string folder(program);
+  folder.erase(folder.rfind('/') + 1);
+  return folder + ORVANE_SAMPLES_FROM_PROGRAM;
 }
 
 double clockSeconds(clockid_t clock) {
@@ -159,7 +172,7 @@ int main(int argc, char** argv) {
     places.xdgDataHome = environment("XDG_DATA_HOME");
     places.home = homeFolder();
     places.winePrefix = environment("WINEPREFIX");
-    places.samples = ORVANE_SAMPLES_PATH;
+    places.samples = samplesPath();
     setPropFileCandidates(linuxPropPlaces(places));
   }
   if (options.seedGiven) renderer::setSeedOverride(&options.seed);

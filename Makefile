@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build native mingw64 mingw32 dist check test demo fuzz fuzz-run bench clean
+.PHONY: all deps configure build native mingw64 mingw32 dist check test demo fuzz fuzz-run bench clean install package
 
 all: build
 
@@ -43,6 +43,19 @@ fuzz-run: deps
 
 bench: deps native
 	@scripts/bench
+
+# Linux: the module, its description, the samples, the tools and the man pages under
+# PREFIX (the screen-saver daemon looks in /usr); DESTDIR stages them elsewhere.
+PREFIX ?= /usr
+install: native
+	cmake --install build/native --prefix $(PREFIX)
+
+# Linux: the Debian package build/dist/orvane_1.0_amd64.deb.
+package: native
+	cd build/native && cpack -B $(CURDIR)/build/native/cpack >/dev/null
+	mkdir -p build/dist
+	cp build/native/cpack/orvane_*.deb build/dist/
+	@ls build/dist/orvane_*.deb
 
 clean:
 	rm -rf build

@@ -24,16 +24,7 @@ void MirrorScene::setUp(int32_t newWidth, int32_t newHeight) {
   orvane::srand(static_cast<uint32_t>(std::time(nullptr)));
   if (const uint32_t* seed = renderer::seedOverride()) orvane::srand(*seed);
 
-  width = newWidth;
-  height = newHeight;
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  // A window with no height (a collapsed preview) gets a square aspect instead of a
-  // division by zero in the projection.
-  const double aspect = height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
-  gluPerspective(90, aspect, 1, 20);
-  glMatrixMode(GL_MODELVIEW);
+  reshape(newWidth, newHeight);
 
   effectIndex = 0;
   for (int32_t i = 10; i <= 22; i += 2) mirrorSets[(i - 10) / 2].build(mirrorSetAngle((i - 10) / 2));
@@ -53,6 +44,19 @@ void MirrorScene::setUp(int32_t newWidth, int32_t newHeight) {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   }
   setUpFeedbackPass();
+}
+
+void MirrorScene::reshape(int32_t newWidth, int32_t newHeight) {
+  width = newWidth;
+  height = newHeight;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  // A window with no height (a collapsed preview) gets a square aspect instead of a
+  // division by zero in the projection.
+  const double aspect = height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
+  gluPerspective(90, aspect, 1, 20);
+  glMatrixMode(GL_MODELVIEW);
 }
 
 bool MirrorScene::renderFrame(uint32_t frameWord) {

@@ -36,6 +36,9 @@ struct MirrorScene {
 
   // Sets up the scene and its GL state; the context must be current.
   void setUp(int32_t width, int32_t height);
+  // Takes a new drawing size: viewport and projection; the context must be current.
+  // setUp calls it; a host whose window changes size calls it again.
+  void reshape(int32_t width, int32_t height);
   // Draws one frame; true when it went into the back buffer and must be swapped.
   bool renderFrame(uint32_t frameWord);
   // Releases the effect; deletes no GL object (the context goes with the process).

@@ -1,0 +1,46 @@
+#pragma once
+// The Linux module's command line: which window it draws into and how. Pure logic (no X
+// headers), tested natively; x11_main.cpp acts on the result.
+#include <cstdint>
+#include <string>
+
+enum class ModuleWindow {
+  Own,   // a window of its own, for trying the module out (the default)
+  Root,  // the daemon's window from XSCREENSAVER_WINDOW, else the root window
+  Id,    // the window named on the command line
+};
+
+enum class ModuleAction { Run, Help, Version, Error };
+
+struct ModuleOptions {
+  ModuleAction action = ModuleAction::Run;
+  std::string error;  // one line, for ModuleAction::Error
+
+  ModuleWindow window = ModuleWindow::Own;
+  uint32_t windowId = 0;                    // ModuleWindow::Id
+  int64_t delayMicroseconds = 10000;        // the sleep after every frame
+  bool mirrors = true;
+  std::string props;                        // empty: search the usual places
+  bool fps = false;
+  int32_t width = 960, height = 540;        // the own window's size
+  bool positionGiven = false;
+  int32_t x = 0, y = 0;
+  bool seedGiven = false;
+  uint32_t seed = 0;
+};
+
+constexpr int64_t kModuleMaxDelayMicroseconds = 10000000;  // 10 s
+constexpr int32_t kModuleMaxWindowSide = 16384;
+
+// Reads the arguments after the program name. Options take one or two leading dashes, and
+// a value either as the next argument or after '='. Later window choices replace earlier
+// ones. The first fault ends the reading with ModuleAction::Error; --help and --version end
+// it at once.
+ModuleOptions parseModuleOptions(int argc, const char* const* argv);
+
+// A window id as X clients write it: decimal, or hexadecimal after 0x or 0X, with nothing
+// else but surrounding blanks. 0 (no window) and values beyond 32 bits are refused.
+bool parseWindowId(const char* text, uint32_t* id);
+
+// The usage text that --help prints.
+const char* moduleUsage();

@@ -1,0 +1,31 @@
+#pragma once
+// The Linux module's X11 side: the window it draws into and its GLX context.
+#include <X11/Xlib.h>
+#include <GL/glx.h>
+
+#include <cstdint>
+#include <string>
+
+#include "host/module_options.h"
+
+struct ModuleWindowState {
+  Display* display = nullptr;
+  Window window = 0;
+  bool own = false;            // made here (and destroyed here); else another client's
+  Colormap colormap = 0;       // the own window's colormap
+  Atom deleteWindow = 0;       // WM_DELETE_WINDOW, for the own window
+  GLXContext context = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// Finds or makes the window the options name and makes a double-buffered RGBA GLX context
+// current on it, in the visual of that window. `daemonWindow` is $XSCREENSAVER_WINDOW (null
+// when unset). On failure returns false with one line in `error` and nothing left open
+// but the display.
+bool openModuleWindow(Display* display, const ModuleOptions& options, const char* daemonWindow,
+                      ModuleWindowState* state, std::string* error);
+
+// Releases the context, and destroys the window when it is the module's own. A window
+// already destroyed by someone else (`windowGone`) is not touched again.
+void closeModuleWindow(ModuleWindowState* state, bool windowGone);

@@ -1,0 +1,158 @@
+// The Linux module's window and its GLX context.
+#include <X11/Xutil.h>
+
+#include <cstdio>
+
+#include "host/x11_host.h"
+
+namespace {
+
+std::string hexId(unsigned long id) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%lx", id);
+  return text;
+}
+
+// True when the visual can carry a double-buffered RGBA GLX context.
+bool doubleBufferedRgba(Display* display, XVisualInfo* info) {
+  int useGl = 0, rgba = 0, doubleBuffer = 0;
+  return glXGetConfig(display, info, GLX_USE_GL, &useGl) == 0 && useGl &&
+         glXGetConfig(display, info, GLX_RGBA, &rgba) == 0 && rgba &&
+         glXGetConfig(display, info, GLX_DOUBLEBUFFER, &doubleBuffer) == 0 && doubleBuffer;
+}
+
+// The module's own window: a double-buffered RGBA visual with a depth buffer, as the
+// headless renderer has, so both show the same picture.
+bool makeOwnWindow(Display* display, const ModuleOptions& o, ModuleWindowState* s, XVisualInfo** info,
+                   std::string* error) {
+  const int screen = DefaultScreen(display);
+  int full[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                GLX_DEPTH_SIZE, 16, None};
+  int plain[] = {GLX_RGBA, GLX_DOUBLEBUFFER, None};
+  *info = glXChooseVisual(display, screen, full);
+  if (*info == nullptr) *info = glXChooseVisual(display, screen, plain);
+  if (*info == nullptr) {
+    *error = "the X server offers no double-buffered RGBA OpenGL visual";
+    return false;
+  }
+  const Window root = RootWindow(display, screen);
+  s->colormap = XCreateColormap(display, root, (*info)->visual, AllocNone);
+  XSetWindowAttributes attributes{};
+  attributes.colormap = s->colormap;
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.border_pixel = 0;
+  attributes.event_mask = KeyPressMask | ButtonPressMask | StructureNotifyMask | ExposureMask;
+  s->window = XCreateWindow(display, root, o.x, o.y, unsigned(o.width), unsigned(o.height), 0, (*info)->depth,
+                            InputOutput, (*info)->visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask,
+                            &attributes);
+  s->own = true;
+  s->width = o.width;
+  s->height = o.height;
+
+  XSizeHints hints{};
+  hints.flags = PSize | (o.positionGiven ? (USPosition | PPosition) : 0);
+  hints.x = o.x;
+  hints.y = o.y;
+  hints.width = o.width;
+  hints.height = o.height;
+  XClassHint classHint{};
+  char resName[] = "orvane";
+  char resClass[] = "Orvane";
+  classHint.res_name = resName;
+  classHint.res_class = resClass;
+  char title[] = "Orvane";
+  XTextProperty name{};
+  char* titles[] = {title};
+  XStringListToTextProperty(titles, 1, &name);
+  XSetWMProperties(display, s->window, &name, &name, nullptr, 0, &hints, nullptr, &classHint);
+  XFree(name.value);
+  s->deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, s->window, &s->deleteWindow, 1);
+  XMapRaised(display, s->window);
+  return true;
+}
+
+// Another client's window (the daemon's, the root window, or one named by id): its size
+// and its own visual, which must carry double-buffered GL.
+bool useWindow(Display* display, Window window, ModuleWindowState* s, XVisualInfo** info, std::string* error) {
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes)) {
+    *error = "there is no window " + hexId(window);
+    return false;
+  }
+  XVisualInfo wanted{};
+  wanted.visualid = XVisualIDFromVisual(attributes.visual);
+  wanted.screen = XScreenNumberOfScreen(attributes.screen);
+  int count = 0;
+  *info = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
+  if (*info == nullptr || !doubleBufferedRgba(display, *info)) {
+    if (*info) XFree(*info);
+    *info = nullptr;
+    *error = "window " + hexId(window) + " has visual " + hexId(wanted.visualid) +
+             ", which offers no double-buffered RGBA OpenGL";
+    return false;
+  }
+  s->window = window;
+  s->own = false;
+  s->width = attributes.width;
+  s->height = attributes.height;
+  // Size changes, exposures and the window's end; input stays with the window's owner.
+  XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+  return true;
+}
+
+}  // namespace
+
+bool openModuleWindow(Display* display, const ModuleOptions& o, const char* daemonWindow, ModuleWindowState* s,
+                      std::string* error) {
+  *s = ModuleWindowState();
+  s->display = display;
+  XVisualInfo* info = nullptr;
+  bool made = false;
+  switch (o.window) {
+    case ModuleWindow::Own:
+      made = makeOwnWindow(display, o, s, &info, error);
+      break;
+    case ModuleWindow::Root: {
+      Window target = DefaultRootWindow(display);
+      if (daemonWindow != nullptr) {
+        uint32_t id = 0;
+        if (!parseWindowId(daemonWindow, &id)) {
+          *error = std::string("XSCREENSAVER_WINDOW='") + daemonWindow + "' is not a window id";
+          return false;
+        }
+        target = id;
+      }
+      made = useWindow(display, target, s, &info, error);
+      break;
+    }
+    case ModuleWindow::Id:
+      made = useWindow(display, o.windowId, s, &info, error);
+      break;
+  }
+  if (!made) {
+    closeModuleWindow(s, false);
+    return false;
+  }
+  s->context = glXCreateContext(display, info, nullptr, True);
+  XFree(info);
+  if (s->context == nullptr || !glXMakeCurrent(display, s->window, s->context)) {
+    *error = "no OpenGL context on window " + hexId(s->window);
+    closeModuleWindow(s, false);
+    return false;
+  }
+  return true;
+}
+
+void closeModuleWindow(ModuleWindowState* s, bool windowGone) {
+  if (s->display == nullptr) return;
+  if (s->context) {
+    glXMakeCurrent(s->display, None, nullptr);
+    glXDestroyContext(s->display, s->context);
+    s->context = nullptr;
+  }
+  if (s->own && s->window && !windowGone) XDestroyWindow(s->display, s->window);
+  if (s->colormap) XFreeColormap(s->display, s->colormap);
+  s->window = 0;
+  s->colormap = 0;
+}

@@ -1,0 +1,177 @@
+// The Linux module's pure logic: its command line, the window ids it reads, where it looks
+// for a prop file, and its frame-rate report.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/frame_meter.h"
+#include "host/module_options.h"
+#include "host/prop_places.h"
+#include "props/prop_atlas.h"
+#include "proptool/resource_writer.h"
+#include "support/prop_files.h"
+
+namespace {
+
+struct OptionCase {
+  std::vector<const char*> args;
+  ModuleAction action;
+  ModuleWindow window;
+  uint32_t windowId;
+  int64_t delay;
+  bool mirrors;
+  const char* props;
+  const char* geometry;  // "WxH" or "WxH+X+Y" as the options hold it
+};
+
+std::string geometryOf(const ModuleOptions& o) {
+  std::string g = std::to_string(o.width) + "x" + std::to_string(o.height);
+  if (o.positionGiven) g += "+" + std::to_string(o.x) + "+" + std::to_string(o.y);
+  return g;
+}
+
+TEST(ModuleOptions, ReadAsTheDaemonAndPeopleWriteThem) {
+  const ModuleAction run = ModuleAction::Run, error = ModuleAction::Error;
+  const ModuleWindow own = ModuleWindow::Own, root = ModuleWindow::Root, id = ModuleWindow::Id;
+  const OptionCase cases[] = {
+      {{}, run, own, 0, 10000, true, "", "960x540"},
+      {{"--root"}, run, root, 0, 10000, true, "", "960x540"},
+      {{"-root", "-delay", "20000", "-no-mirrors"}, run, root, 0, 20000, false, "", "960x540"},
+      {{"--window-id", "0x2a00007"}, run, id, 0x2a00007, 10000, true, "", "960x540"},
+      {{"--window-id=44040199"}, run, id, 44040199, 10000, true, "", "960x540"},
+      {{"--root", "--window"}, run, own, 0, 10000, true, "", "960x540"},  // the last choice holds
+      {{"--no-mirrors", "--mirrors", "--props", "a b.prp"}, run, own, 0, 10000, true, "a b.prp", "960x540"},
+      {{"--delay", "0", "--delay=10000000"}, run, own, 0, 10000000, true, "", "960x540"},
+      {{"--geometry", "1280x720"}, run, own, 0, 10000, true, "", "1280x720"},
+      {{"-geometry", "640x480+-10+20"}, run, own, 0, 10000, true, "", "640x480+-10+20"},
+      {{"--help", "--bogus"}, ModuleAction::Help, own, 0, 10000, true, "", "960x540"},
+      {{"-version"}, ModuleAction::Version, own, 0, 10000, true, "", "960x540"},
+      // Faults: the first one ends the reading.
+      {{"--bogus", "--help"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"root"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"-"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--delay"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--delay", "-1"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--delay", "10000001"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--delay", "99999999999999999999999"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--window-id", "0"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--fps=1"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--props", ""}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--geometry", "0x10"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--geometry", "10x"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--geometry", "20000x10"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--geometry", "10x10+5"}, error, own, 0, 10000, true, "", "960x540"},
+      {{"--seed", "4294967296"}, error, own, 0, 10000, true, "", "960x540"},
+  };
+  for (const OptionCase& c : cases) {
+    std::string line;
+    for (const char* a : c.args) line += std::string(a) + " ";
+    const ModuleOptions o = parseModuleOptions(int(c.args.size()), c.args.data());
+    EXPECT_EQ(o.action, c.action) << line;
+    EXPECT_EQ(o.error.empty(), c.action != error) << line << ": " << o.error;
+    if (c.action != run) continue;
+    EXPECT_EQ(o.window, c.window) << line;
+    EXPECT_EQ(o.windowId, c.windowId) << line;
+    EXPECT_EQ(o.delayMicroseconds, c.delay) << line;
+    EXPECT_EQ(o.mirrors, c.mirrors) << line;
+    EXPECT_EQ(o.props, c.props) << line;
+    EXPECT_EQ(geometryOf(o), c.geometry) << line;
+  }
+}
+
+TEST(ModuleOptions, WindowIdsInDecimalOrHexadecimal) {
+  struct Case {
+    const char* text;
+    bool valid;
+    uint32_t id;
+  };
+  const Case cases[] = {
+      {"0x2a00007", true, 0x2a00007}, {"0X2A00007", true, 0x2a00007}, {"44040199", true, 44040199},
+      {" 0x10\n", true, 16},          {"010", true, 10},                {"0xffffffff", true, 0xffffffffu},
+      {"4294967295", true, 4294967295u},
+      {"", false, 0},                 {"0", false, 0},                  {"0x", false, 0},
+      {"0x0", false, 0},              {"4294967296", false, 0},         {"0x100000000", false, 0},
+      {"0x2a00007z", false, 0},       {"-5", false, 0},                 {"+5", false, 0},
+      {"5 6", false, 0},              {"0x 5", false, 0},               {nullptr, false, 0},
+  };
+  for (const Case& c : cases) {
+    uint32_t id = 77;
+    EXPECT_EQ(parseWindowId(c.text, &id), c.valid) << (c.text ? c.text : "(null)");
+    EXPECT_EQ(id, c.valid ? c.id : 77u) << (c.text ? c.text : "(null)");
+  }
+}
+
+TEST(PropPlaces, InTheOrderTheyAreTried) {
+  const std::string wine = "/h/.wine/drive_c/Program Files";
+  const std::string prefix = "/p/drive_c/Program Files";
+  struct Case {
+    PropPlaceInputs in;
+    std::vector<std::string> places;
+  };
+  const Case cases[] = {
+      {{"", "/h", "", "/usr/share/orvane/props.prp"},
+       {"/h/.local/share/orvane/props.prp", wine + "/TheKorrin/korrin.prp", wine + "/Sabrel/TheKorrin/korrin.prp",
+        wine + " (x86)/TheKorrin/korrin.prp", wine + " (x86)/Sabrel/TheKorrin/korrin.prp",
+        "/usr/share/orvane/props.prp"}},
+      {{"/x/data/", "/h/", "/p", "/s.prp"},
+       {"/x/data/orvane/props.prp", prefix + "/TheKorrin/korrin.prp", prefix + "/Sabrel/TheKorrin/korrin.prp",
+        prefix + " (x86)/TheKorrin/korrin.prp", prefix + " (x86)/Sabrel/TheKorrin/korrin.prp", "/s.prp"}},
+      // A relative data folder is ignored; without a home only the absolute places remain.
+      {{"rel/data", "/h", "/p/", ""},
+       {"/h/.local/share/orvane/props.prp", prefix + "/TheKorrin/korrin.prp", prefix + "/Sabrel/TheKorrin/korrin.prp",
+        prefix + " (x86)/TheKorrin/korrin.prp", prefix + " (x86)/Sabrel/TheKorrin/korrin.prp"}},
+      {{"", "", "", "/s.prp"}, {"/s.prp"}},
+      {{"/", "/", "", ""},
+       {"/orvane/props.prp", "/.wine/drive_c/Program Files/TheKorrin/korrin.prp",
+        "/.wine/drive_c/Program Files/Sabrel/TheKorrin/korrin.prp",
+        "/.wine/drive_c/Program Files (x86)/TheKorrin/korrin.prp",
+        "/.wine/drive_c/Program Files (x86)/Sabrel/TheKorrin/korrin.prp"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(linuxPropPlaces(c.in), c.places) << c.in.xdgDataHome << " | " << c.in.home << " | " << c.in.winePrefix;
+  }
+}
+
+// Every place holds a prop file, each with a different number of props; taking them away
+// from the front, the atlas comes from each place in turn.
+TEST(PropPlaces, EachPlaceInTurnIsTheOneUsed) {
+  const std::string dir = proptest::makeTempDir();
+  PropPlaceInputs in;
+  in.home = dir + "/home";
+  in.samples = dir + "/usr/share/orvane/props.prp";
+  const std::vector<std::string> places = linuxPropPlaces(in);
+  ASSERT_EQ(places.size(), 6u);
+  for (size_t k = 0; k < places.size(); ++k) {
+    std::vector<proptool::ResourceEntry> props;
+    for (size_t n = 0; n <= k; ++n) props.push_back(proptest::propEntry(600 + uint32_t(n), proptest::rowProp({1})));
+    std::filesystem::create_directories(std::filesystem::path(places[k]).parent_path());
+    ASSERT_TRUE(proptest::writeFile(places[k], proptool::buildResourceFile(props)));
+  }
+  std::vector<uint8_t> buffer(kPropAtlasBytes);
+  setPropFileCandidates(places);
+  for (size_t k = 0; k < places.size(); ++k) {
+    EXPECT_EQ(buildPropAtlasPixels(buffer.data()), int32_t(k + 1)) << places[k];
+    std::filesystem::remove(places[k]);
+  }
+  EXPECT_EQ(buildPropAtlasPixels(buffer.data()), 0);
+  setPropFilePaths(nullptr, nullptr);
+}
+
+TEST(FrameMeter, ReportsOnceASecondWithoutTheFirstFrame) {
+  FrameMeter meter;
+  char line[128] = "";
+  // The first frame took a second of set-up; then 50 frames at 20 ms, 4 ms of CPU each.
+  EXPECT_FALSE(meter.frame(10.0, 1.0, line, sizeof line));
+  int reports = 0;
+  for (int i = 1; i <= 100; ++i) {
+    if (meter.frame(10.0 + 0.02 * i, 1.0 + 0.004 * i, line, sizeof line)) {
+      ++reports;
+      EXPECT_STREQ(line, "orvane: 50.0 frames/s, 4.00 ms CPU per frame");
+    }
+  }
+  EXPECT_EQ(reports, 2);
+}
+
+}  // namespace

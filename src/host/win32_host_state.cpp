@@ -7,5 +7,22 @@ SaverMode saverMode = SaverMode::None;
 HWND saverWindow = nullptr;
 MirrorScene* saverScene = nullptr;
 
+#include "host/win32_call_checks.h"
+#include "scene/mirror_scene.h"
+
+namespace {
+bool renderSceneFrame(MirrorScene* scene, uint32_t frameWord) { return scene->renderFrame(frameWord); }
+}  // namespace
+
+static_assert(orvane::isSystemCall<ChoosePixelFormatCall>() &&
+                  orvane::isSystemCall<SetPixelFormatCall>() &&
+                  orvane::isSystemCall<SwapBuffersCall>() && orvane::isSystemCall<SleepCall>() &&
+                  orvane::isSystemCall<SystemParametersInfoCall>(),
+              "the saver window's seams are called as the system's own functions are");
+
 ChoosePixelFormatCall saverChoosePixelFormat = ::ChoosePixelFormat;
 SetPixelFormatCall saverSetPixelFormat = ::SetPixelFormat;
+SwapBuffersCall saverSwapBuffers = ::SwapBuffers;
+SleepCall saverSleep = ::Sleep;
+SystemParametersInfoCall saverSystemParametersInfo = ::SystemParametersInfoA;
+RenderFrameCall saverRenderFrame = renderSceneFrame;

@@ -5,13 +5,15 @@
 #include "host/win32_host.h"
 #include "scene/mirror_scene.h"
 
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40, "the pixel-format request is 40 bytes");
+
 namespace {
 
 void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
 
 void setSaverRunning(UINT on) {
   UINT previous = 0;  // receives the previous state, which is not used
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
+  saverSystemParametersInfo(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
 }
 
 // Destroys the saver window and takes the quit message of its WM_DESTROY out of the queue
@@ -86,9 +88,9 @@ void RunSaverWindow(HWND parent, int showCommand) {
         DispatchMessageA(&message);
         continue;
       }
-      if (saverScene->renderFrame(frameWordFor(saverSettings ? saverSettings->UseMirrors : 1)))
-        SwapBuffers(deviceContext);
-      Sleep(10);
+      if (saverRenderFrame(saverScene, frameWordFor(saverSettings ? saverSettings->UseMirrors : 1)))
+        saverSwapBuffers(deviceContext);
+      saverSleep(10);
     }
 
     saverScene->destroy();

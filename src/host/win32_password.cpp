@@ -5,8 +5,6 @@
 #include "host/win32_call_checks.h"
 #include "host/win32_host.h"
 
-static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record the system expects is 148 bytes");
-
 namespace {
 
 // GetProcAddress returns a generic function pointer; the services' own types are fixed.
@@ -37,6 +35,7 @@ HMODULE loadSystemLibrary(const char* name) {
 
 bool VerifySaverPassword(HWND window) {
   OSVERSIONINFOA version{};
+  static_assert(sizeof(version) == 148, "the version record the system expects is 148 bytes");
   version.dwOSVersionInfoSize = sizeof(version);
   GetVersionExA(&version);
   if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) return true;

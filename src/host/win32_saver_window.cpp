@@ -5,8 +5,6 @@
 #include "host/win32_host.h"
 #include "scene/mirror_scene.h"
 
-static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40, "the pixel-format request is 40 bytes");
-
 namespace {
 
 void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
@@ -56,7 +54,8 @@ void RunSaverWindow(HWND parent, int showCommand) {
 
   HDC deviceContext = GetDC(window);
   PIXELFORMATDESCRIPTOR request{};
-  request.nSize = sizeof(request);  // 40
+  static_assert(sizeof(request) == 40, "the pixel-format request is 40 bytes");
+  request.nSize = sizeof(request);
   request.nVersion = 1;
   request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
   request.iPixelType = PFD_TYPE_RGBA;

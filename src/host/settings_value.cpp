@@ -25,8 +25,9 @@ bool parseDecimal(const uint8_t* text, uint32_t length, SettingRange range, uint
   while (i < length && isBlank(text[i])) ++i;
   if (i != length) return false;
   const int64_t value = negative ? -magnitude : magnitude;
-  const int64_t low = range == SettingRange::Signed ? -(int64_t{1} << 31) : 0;
-  const int64_t high = range == SettingRange::Signed ? (int64_t{1} << 31) - 1 : (int64_t{1} << 32) - 1;
+  const bool isSigned = range == SettingRange::Signed;
+  const int64_t low = isSigned ? -(int64_t{1} << 31) : 0;
+  const int64_t high = isSigned ? (int64_t{1} << 31) - 1 : (int64_t{1} << 32) - 1;
   if (value < low || value > high) return false;
   *out = static_cast<uint32_t>(value);
   return true;

@@ -1,5 +1,7 @@
 // The process-wide host state that the window and dialog procedures reach.
+#include "host/win32_call_checks.h"
 #include "host/win32_host.h"
+#include "scene/mirror_scene.h"
 
 HINSTANCE hostInstance = nullptr;
 SaverSettings* saverSettings = nullptr;
@@ -7,11 +9,10 @@ SaverMode saverMode = SaverMode::None;
 HWND saverWindow = nullptr;
 MirrorScene* saverScene = nullptr;
 
-#include "host/win32_call_checks.h"
-#include "scene/mirror_scene.h"
-
 namespace {
-bool renderSceneFrame(MirrorScene* scene, uint32_t frameWord) { return scene->renderFrame(frameWord); }
+bool renderSceneFrame(MirrorScene* scene, uint32_t frameWord) {
+  return scene->renderFrame(frameWord);
+}
 }  // namespace
 
 static_assert(orvane::isSystemCall<ChoosePixelFormatCall>() &&

@@ -22,7 +22,8 @@ static_assert(REG_SZ == orvane::kRegSz && REG_EXPAND_SZ == orvane::kRegExpandSz 
 // but not change still gives its settings.
 HKEY openKey(const char* path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return nullptr;
   return key;
 }
 
@@ -57,8 +58,9 @@ void LoadSaverSettings(SaverSettings* settings) {
   settings->UseMirrors = 1;
   HKEY key = openKey(kSaverKey);
   if (key == nullptr) return;
-  settings->UseMirrors = static_cast<int32_t>(readValue(
-      key, kUseMirrorsValue, orvane::SettingRange::Signed, static_cast<uint32_t>(settings->UseMirrors)));
+  settings->UseMirrors = static_cast<int32_t>(readValue(key, kUseMirrorsValue,
+                                                       orvane::SettingRange::Signed,
+                                                       static_cast<uint32_t>(settings->UseMirrors)));
   RegCloseKey(key);
 }
 

@@ -171,8 +171,8 @@ TEST(HostPassword, VerificationOnEachPlatformAndWithEachLibrary) {
       {"no-function", true, "empty_standin.dll", "", "refuse", 1, true, 0},
       // A copy planted beside the program is never loaded, with or without the system's.
       {"planted-only", true, "", "password_standin.dll", "refuse", 1, true, 0},
-      {"planted-and-system", true, "password_standin.dll", "password_standin.dll", "accept", 1, true,
-       1},
+      {"planted-and-system", true, "password_standin.dll", "password_standin.dll", "accept", 1,
+       true, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

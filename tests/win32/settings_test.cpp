@@ -459,7 +459,8 @@ TEST_F(Registry, DialogIgnoresOtherCommandsAndMessages) {
   ASSERT_NE(dialog, nullptr);
   ShowWindow(dialog, SW_SHOW);
   ASSERT_TRUE(IsWindowVisible(dialog));
-  EXPECT_EQ(IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS), static_cast<UINT>(BST_UNCHECKED));
+  EXPECT_EQ(IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS),
+            static_cast<UINT>(BST_UNCHECKED));
   // A stray OK would store the cleared box over this; a stray OK or Cancel would end the
   // dialog, which hides a modeless one.
   s.UseMirrors = 7;

@@ -1,6 +1,8 @@
 // The saver window's pure decisions.
 #include "host/saver_rules.h"
 
+#include <cstdint>
+
 MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, uint64_t wParam) {
   const bool saver = (mode == SaverMode::Saver);
   const bool watching = saver && !checking;  // input may end the saver
@@ -52,8 +54,11 @@ bool cursorMovedTooFar(ScreenPoint start, ScreenPoint now, int32_t threshold) {
 CloseDecision decideClose(bool closeRequested, bool checking, uint32_t nowTick,
                           uint32_t startTick, uint32_t passwordDelaySeconds) {
   if (!closeRequested || checking) return CloseDecision::Ignore;
-  const uint32_t elapsed = nowTick - startTick;           // wraps on purpose
-  const uint32_t limit = passwordDelaySeconds * 1000u;    // wraps on purpose
+  const uint32_t elapsed = nowTick - startTick;  // wraps on purpose
+  // A delay of more than 4294967 s is longer than any elapsed time can be: it saturates,
+  // never wraps round to a short one.
+  const uint32_t limit = passwordDelaySeconds > UINT32_MAX / 1000u ? UINT32_MAX
+                                                                   : passwordDelaySeconds * 1000u;
   return elapsed <= limit ? CloseDecision::Destroy : CloseDecision::AskPassword;
 }
 

@@ -66,7 +66,7 @@ enum class CloseDecision {
 
 // The close handling's decision. Elapsed time and the delay in milliseconds are unsigned
 // 32-bit quantities: a tick count that wrapped between the two readings still gives the
-// right difference, and the product delay * 1000 wraps as the 32-bit arithmetic does.
+// right difference, and the delay in milliseconds saturates at 2^32 - 1.
 CloseDecision decideClose(bool closeRequested, bool checking, uint32_t nowTick,
                           uint32_t startTick, uint32_t passwordDelaySeconds);
 

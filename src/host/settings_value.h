@@ -1,29 +1,36 @@
 #pragma once
 // Turning one registry read into a settings field. Pure: no windows.h.
 //
-// Every setting is read with a 4-byte buffer and a stated size of 4, whatever the
-// value's registry type. The read either fails (value missing, data longer than 4
-// bytes, anything else) or reports how many bytes it placed in the buffer.
+// A setting is a 32-bit number. The reader asks for the value's data and its registry type
+// with a buffer of `kSettingReadSize` bytes; the read either fails (value missing, data
+// longer than the buffer, anything else) or reports the type and how many bytes it placed.
 
 #include <cstdint>
 
 namespace orvane {
 
-// The number of bytes one setting occupies, and the size every read states.
-constexpr uint32_t kSettingValueSize = 4;
+// Registry value types (the system's numbers) that can carry a setting.
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
 
-// The field a read yields: the little-endian number in the buffer when the read
-// succeeded with 1 to 4 bytes of data, else `fallback`.
-// Data of 1 to 3 bytes is zero-extended: a short value is taken as the small number
-// it spells, never mixed with the bytes of the default or of an earlier read. A read
-// that claims success with no data, or with a size the buffer cannot hold, carries
-// no number, so the default stays.
-constexpr uint32_t decodeSettingValue(bool readSucceeded, const uint8_t (&data)[kSettingValueSize],
-                                      uint32_t dataSize, uint32_t fallback) {
-  if (!readSucceeded || dataSize == 0 || dataSize > kSettingValueSize) return fallback;
-  uint32_t value = 0;
-  for (uint32_t i = 0; i < dataSize; ++i) value |= static_cast<uint32_t>(data[i]) << (8 * i);
-  return value;
-}
+// The buffer one read uses: a number written as text, with blanks around it, fits.
+constexpr uint32_t kSettingReadSize = 64;
+
+// Which numbers written as text the field can hold: 0 to 2^32 - 1, or -2^31 to 2^31 - 1.
+enum class SettingRange { Unsigned, Signed };
+
+// The field a read yields, as its 32 bits; `fallback` when the data carries no number.
+// - REG_DWORD and REG_BINARY: the little-endian number in 1 to 4 bytes of data. Data of 1 to 3
+//   bytes is zero-extended: a short value is taken as the small number it spells, never mixed
+//   with the bytes of the default or of an earlier read. No data, or more than 4 bytes: no
+//   number.
+// - REG_SZ and REG_EXPAND_SZ: the text up to its first zero byte, which must be a decimal
+//   number (optional sign, blanks before and after allowed) within `range`; anything else,
+//   including a number beyond 32 bits, is no number. Variables are not expanded.
+// - Every other type: no number.
+uint32_t decodeSettingValue(bool readSucceeded, uint32_t type, const uint8_t* data,
+                            uint32_t dataSize, SettingRange range, uint32_t fallback);
 
 }  // namespace orvane

@@ -12,12 +12,26 @@ extern SaverMode saverMode;        // set once when the command line is read
 extern HWND saverWindow;           // the saver window while it exists
 extern MirrorScene* saverScene;    // the scene while the loop runs
 
-// Pixel-format calls of the saver window. They are the system's own functions; a test may
-// point them elsewhere to force a failure.
+// System calls of the saver window. They are the system's own functions; a test may point
+// them elsewhere to force a failure or to watch the frame loop.
 using ChoosePixelFormatCall = int(WINAPI*)(HDC, const PIXELFORMATDESCRIPTOR*);
 using SetPixelFormatCall = BOOL(WINAPI*)(HDC, int, const PIXELFORMATDESCRIPTOR*);
+using SwapBuffersCall = BOOL(WINAPI*)(HDC);
+using SleepCall = void(WINAPI*)(DWORD);
+using SystemParametersInfoCall = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
 extern ChoosePixelFormatCall saverChoosePixelFormat;
 extern SetPixelFormatCall saverSetPixelFormat;
+extern SwapBuffersCall saverSwapBuffers;
+extern SleepCall saverSleep;
+extern SystemParametersInfoCall saverSystemParametersInfo;
+// One frame of the scene (MirrorScene::renderFrame unless a test watches the loop); true when
+// the frame is in the back buffer and the buffers are to be swapped.
+using RenderFrameCall = bool (*)(MirrorScene* scene, uint32_t frameWord);
+extern RenderFrameCall saverRenderFrame;
+
+// The system's password services, as the libraries export them.
+using VerifyScreenSavePwdCall = BOOL(WINAPI*)(HWND);
+using PwdChangePasswordCall = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, DWORD);
 
 // The whole program after the instance handle is stored: reads the command line, makes and
 // loads the settings, runs one mode, frees the settings. Always returns 0.

@@ -16,5 +16,8 @@ struct SaverSettings {
   int32_t UseMirrors;        // nonzero: kaleidoscope mirrored; zero: a single wedge
 };
 
+static_assert(sizeof(POINT) == 8 && sizeof(DWORD) == 4,
+              "cursor coordinates, tick counts and registry numbers are 32-bit on every target");
+
 extern HINSTANCE hostInstance;
 extern SaverSettings* saverSettings;

@@ -12,7 +12,7 @@ void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
 
 void setSaverRunning(UINT on) {
   UINT previous = 0;  // receives the previous state, which is not used
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
+  saverSystemParametersInfo(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
 }
 
 // Destroys the saver window and takes the quit message of its WM_DESTROY out of the queue
@@ -55,7 +55,8 @@ void RunSaverWindow(HWND parent, int showCommand) {
 
   HDC deviceContext = GetDC(window);
   PIXELFORMATDESCRIPTOR request{};
-  request.nSize = sizeof(request);  // 40
+  static_assert(sizeof(request) == 40, "the pixel-format request is 40 bytes");
+  request.nSize = sizeof(request);
   request.nVersion = 1;
   request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
   request.iPixelType = PFD_TYPE_RGBA;
@@ -90,9 +91,9 @@ void RunSaverWindow(HWND parent, int showCommand) {
         DispatchMessageA(&message);
         continue;
       }
-      if (saverScene->renderFrame(frameWordFor(saverSettings ? saverSettings->UseMirrors : 1)))
-        SwapBuffers(deviceContext);
-      Sleep(10);
+      if (saverRenderFrame(saverScene, frameWordFor(saverSettings ? saverSettings->UseMirrors : 1)))
+        saverSwapBuffers(deviceContext);
+      saverSleep(10);
     }
 
     saverScene->destroy();

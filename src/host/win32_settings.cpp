@@ -14,20 +14,26 @@ const char kPasswordDelayValue[] = "Password Delay";
 const char kMouseThresholdValue[] = "Mouse Threshold";
 const char kUseMirrorsValue[] = "UseMirrors";
 
-// Opens one of the current user's keys for reading. Full access is asked for, as the
-// saver always has, so a key the user may only read keeps the defaults of its group.
+static_assert(REG_SZ == orvane::kRegSz && REG_EXPAND_SZ == orvane::kRegExpandSz &&
+                  REG_BINARY == orvane::kRegBinary && REG_DWORD == orvane::kRegDword,
+              "registry types of the pure decoder are the system's");
+
+// Opens one of the current user's keys for reading values only, so a key the user may read
+// but not change still gives its settings.
 HKEY openKey(const char* path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return nullptr;
   return key;
 }
 
-// Reads one value with a 4-byte buffer; the registry type is not looked at.
-uint32_t readValue(HKEY key, const char* name, uint32_t fallback) {
-  uint8_t data[orvane::kSettingValueSize] = {};
-  DWORD size = orvane::kSettingValueSize;
-  const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, data, &size);
-  return orvane::decodeSettingValue(result == ERROR_SUCCESS, data, size, fallback);
+// Reads one value with its type; data that carries no number in `range` keeps `fallback`.
+uint32_t readValue(HKEY key, const char* name, orvane::SettingRange range, uint32_t fallback) {
+  uint8_t data[orvane::kSettingReadSize] = {};
+  DWORD type = REG_NONE;
+  DWORD size = sizeof data;
+  const LONG result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
+  return orvane::decodeSettingValue(result == ERROR_SUCCESS, type, data, size, range, fallback);
 }
 
 }  // namespace
@@ -39,9 +45,11 @@ void LoadHostSettings(SaverSettings* settings) {
   settings->CheckingPassword = 0;
   HKEY key = openKey(kHostKey);
   if (key == nullptr) return;
-  settings->PasswordDelay = readValue(key, kPasswordDelayValue, settings->PasswordDelay);
-  settings->MouseThreshold = static_cast<int32_t>(
-      readValue(key, kMouseThresholdValue, static_cast<uint32_t>(settings->MouseThreshold)));
+  settings->PasswordDelay =
+      readValue(key, kPasswordDelayValue, orvane::SettingRange::Unsigned, settings->PasswordDelay);
+  settings->MouseThreshold = static_cast<int32_t>(readValue(
+      key, kMouseThresholdValue, orvane::SettingRange::Signed,
+      static_cast<uint32_t>(settings->MouseThreshold)));
   RegCloseKey(key);
 }
 
@@ -50,8 +58,9 @@ void LoadSaverSettings(SaverSettings* settings) {
   settings->UseMirrors = 1;
   HKEY key = openKey(kSaverKey);
   if (key == nullptr) return;
-  settings->UseMirrors = static_cast<int32_t>(
-      readValue(key, kUseMirrorsValue, static_cast<uint32_t>(settings->UseMirrors)));
+  settings->UseMirrors = static_cast<int32_t>(readValue(key, kUseMirrorsValue,
+                                                       orvane::SettingRange::Signed,
+                                                       static_cast<uint32_t>(settings->UseMirrors)));
   RegCloseKey(key);
 }
 

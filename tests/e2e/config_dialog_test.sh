@@ -13,7 +13,8 @@ work="$(cd "$work" && pwd)"
 
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
-e2e_start 800x600
+# A white screen: the saver's black picture is then told apart from an empty screen.
+e2e_start 800x600 -wr
 
 # ---------------------------------------------------------------- registry
 saver_key='HKCU\Software\Tov\Ostrel'
@@ -27,7 +28,7 @@ stored_setting() {
 }
 
 # Runs orvane.scr /c and types the given keys into the dialog; checks the title and that
-# the program ends after the last key.
+# the program ends after the last key with exit code 0.
 run_dialog() {
   local label="$1"; shift
   wine "$scr" /c >/dev/null 2>&1 &
@@ -47,6 +48,7 @@ run_dialog() {
     fail "$label: the dialog did not close"
     kill "$pid" 2>/dev/null; wineserver_kill; return 1
   fi
+  if [ "$exit_code" != 0 ]; then fail "$label: exit code $exit_code"; return 1; fi
 }
 
 check_setting() {
@@ -82,29 +84,48 @@ red_pixels() {
   convert "$1" -colorspace sRGB -fx '(r>0.6 && g<0.3 && b<0.3) ? 1 : 0' \
     -format '%[fx:round(mean*w*h)]' info:
 }
+mean_brightness() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
 
-# Runs orvane.scr /s for a few seconds with UseMirrors = $1, screenshots, prints red pixels.
+# Runs orvane.scr /s with UseMirrors = $1 and screenshots it while its window shows; sets
+# `red` to the number of strongly red pixels, or fails and leaves `red` empty when the saver
+# did not show, the screenshot failed or the picture is not the saver's.
 saver_red_pixels() {
   store_setting "$1"
-  local shot="$work/saver-usemirrors-$1.png"
+  local shot="$work/saver-usemirrors-$1.png" pid taken=0 bright=""
+  red=""
   rm -f "$shot"
   wine "$scr" /s >/dev/null 2>&1 &
-  local pid=$!
-  sleep 6
-  import -window root "$shot" 2>/dev/null
+  pid=$!
+  if wait_window SaverWindow 60 visible >/dev/null; then
+    sleep 3
+    kill -0 "$pid" 2>/dev/null && import -window root "$shot" 2>/dev/null && taken=1
+  fi
   kill "$pid" 2>/dev/null
   wineserver_kill
   wait "$pid" 2>/dev/null
-  if [ -f "$shot" ]; then red_pixels "$shot"; else echo -1; fi
+  if [ "$taken" = 1 ]; then
+    red="$(red_pixels "$shot" 2>/dev/null)"
+    bright="$(mean_brightness "$shot" 2>/dev/null)"
+  fi
+  # Without props the saver's picture is its black clear colour and, with mirrors off, the
+  # red outline: nearly all dark, where the bare screen is white.
+  if ! [[ "$red" =~ ^[0-9]+$ ]] || ! awk -v b="${bright:-1}" 'BEGIN { exit !(b < 0.1) }'; then
+    fail "UseMirrors $1: no picture of the running saver (shot $taken, red '$red', mean '$bright')"
+    red=""
+  fi
 }
 
-single="$(saver_red_pixels 0)"
-mirrored="$(saver_red_pixels 1)"
+saver_red_pixels 0
+single="$red"
+saver_red_pixels 1
+mirrored="$red"
 echo "red pixels: UseMirrors 0 -> $single, UseMirrors 1 -> $mirrored"
 # The outline of the wedge is three lines across much of the screen; no red is drawn
 # with mirrors on.
-if [ "$single" -lt 200 ]; then fail "with 0 stored, no red wedge outline ($single red pixels)"; fi
-if [ "$mirrored" -ne 0 ] && [ "$mirrored" -ge "$((single / 10))" ]; then
+if [ -n "$single" ] && [ "$single" -lt 200 ]; then
+  fail "with 0 stored, no red wedge outline ($single red pixels)"
+fi
+if [ -n "$mirrored" ] && [ "$mirrored" -ne 0 ]; then
   fail "with 1 stored, red is drawn ($mirrored red pixels)"
 fi
 

@@ -1,6 +1,7 @@
 # Shared by the end-to-end scripts: a private X server, the test's own Wine prefix, and
 # waiting for windows and processes. Source it after setting `work` (the test's folder).
-#   e2e_start "WIDTHxHEIGHT"   starts Xvfb on a free display, exports DISPLAY, makes the prefix
+#   e2e_start "WIDTHxHEIGHT" [XVFB_OPTION...]
+#                              starts Xvfb on a free display, exports DISPLAY, makes the prefix
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
 wine() { "$root/scripts/wine-run" "$@"; }
@@ -13,7 +14,7 @@ ok() { echo "ok: $*"; }
 
 e2e_start() {
   e2e_displayfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$e2e_displayfile" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp "${@:2}" 3>"$e2e_displayfile" 2>/dev/null &
   e2e_xvfb=$!
   trap e2e_finish EXIT
   for _ in $(seq 100); do [ -s "$e2e_displayfile" ] && break; sleep 0.1; done

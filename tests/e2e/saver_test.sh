@@ -47,17 +47,28 @@ else
 fi
 
 # ---------------------------------------------------------------- switches that open nothing
+# Watched while the program runs (its windows end with it): any window it shows, under any
+# title, for as long as the program lives.
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 for args in "/x" "/" "//s" "/p"; do
+  before="$(visible_windows)"
   wine "$scr" $args >/dev/null 2>&1 &
   pid=$!
+  shown=""
+  for _ in $(seq 600); do
+    still_running "$pid" || break
+    shown="$(comm -13 <(echo "$before") <(visible_windows) | head -n1)"
+    [ -n "$shown" ] && break
+    sleep 0.05
+  done
+  [ -n "$shown" ] && shown="$shown \"$(xdotool getwindowname "$shown" 2>/dev/null)\""
   if ! wait_exit "$pid" 30; then
-    fail "'$args' did not end"; stop "$pid"; continue
+    fail "'$args' did not end (window $shown)"; stop "$pid"; continue
   fi
-  shown="$(xdotool search --name '^(SaverWindow|Error)$' 2>/dev/null | head -n1)"
   if [ "$exit_code" = 0 ] && [ -z "$shown" ]; then
     ok "'$args' ended at once with exit code 0 and no window"
   else
-    fail "'$args': exit code $exit_code, window '$shown'"
+    fail "'$args': exit code $exit_code, window $shown"
   fi
 done
 

@@ -149,11 +149,12 @@ TEST(HostClose, DelayAndRequestDecideTheClose) {
       {"wrap, exactly 512 ms", true, false, 0x100, 0xFFFFFF00u, 1, D::Destroy},
       // A clock that went backwards reads as a very long time.
       {"backwards", true, false, 999, 1000, 15, D::AskPassword},
-      // The delay in milliseconds is an unsigned 32-bit product: 4294968 s wraps to 704 ms.
-      {"wrapped product, within", true, false, 704, 0, 4294968u, D::Destroy},
-      {"wrapped product, beyond", true, false, 705, 0, 4294968u, D::AskPassword},
-      {"largest delay without wrap", true, false, 0xFFFFFFFFu, 0, 4294967u, D::AskPassword},
-      {"largest delay, within", true, false, 4294967000u, 0, 4294967u, D::Destroy},
+      // The delay in milliseconds saturates: 4294968 s is longer than any elapsed time,
+      // where a 32-bit product would wrap to 704 ms.
+      {"saturated delay, long after", true, false, 0xFFFFFFFFu, 0, 4294968u, D::Destroy},
+      {"largest delay, long after", true, false, 0xFFFFFFFFu, 0, 0xFFFFFFFFu, D::Destroy},
+      {"largest exact delay, beyond", true, false, 0xFFFFFFFFu, 0, 4294967u, D::AskPassword},
+      {"largest exact delay, within", true, false, 4294967000u, 0, 4294967u, D::Destroy},
   };
   for (const auto& c : cases)
     EXPECT_EQ(decideClose(c.requested, c.checking, c.now, c.start, c.delay), c.decision) << c.what;

@@ -1,6 +1,8 @@
-// A pixel-format failure of the saver window, forced through the host's pixel-format seam:
-// the error box must stay until the user dismisses it, the saver window must be gone, no quit
-// message may be left behind, and the screen-saver-running flag must be cleared.
+// RunSaverWindow through the host's seams. A pixel-format failure: the error box must stay
+// until the user dismisses it, the saver window must be gone, no quit message may be left
+// behind, and the screen-saver-running flag must be cleared. The frame loop: no frame while
+// messages wait, a swap only when the frame asks for it, a 10 ms sleep after every frame, and
+// the running flag around an ordinary full-screen run only.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -40,12 +42,14 @@ struct BoxWatcher {
   bool saverWindowGone = false;
   bool runningWhileShown = false;
 
-  void watch(DWORD holdMs) {
+  // Looks for the box for up to ten seconds, or until `done` is set.
+  void watch(DWORD holdMs, const std::atomic<bool>* done = nullptr) {
     HWND box = nullptr;
-    for (int i = 0; i < 500 && !box; ++i) {
+    for (int i = 0; i < 500 && !box && !(done && *done); ++i) {
       box = FindWindowA("#32770", "Error");
       if (!box) Sleep(20);
     }
+    if (!box) box = FindWindowA("#32770", "Error");
     if (!box) return;
     appeared = true;
     char buffer[256] = {};
@@ -63,7 +67,9 @@ struct BoxWatcher {
   }
 };
 
-class PixelFormatFailureTest : public ::testing::Test {
+const RenderFrameCall defaultRenderFrame = saverRenderFrame;
+
+class SaverWindowTest : public ::testing::Test {
  protected:
   SaverSettings settings{};
 
@@ -79,6 +85,10 @@ class PixelFormatFailureTest : public ::testing::Test {
   void TearDown() override {
     saverChoosePixelFormat = ::ChoosePixelFormat;
     saverSetPixelFormat = ::SetPixelFormat;
+    saverSwapBuffers = ::SwapBuffers;
+    saverSleep = ::Sleep;
+    saverSystemParametersInfo = ::SystemParametersInfoA;
+    saverRenderFrame = defaultRenderFrame;
     saverMode = SaverMode::None;
     if (saverWindow && IsWindow(saverWindow)) DestroyWindow(saverWindow);
     MSG m;
@@ -90,7 +100,7 @@ class PixelFormatFailureTest : public ::testing::Test {
   }
 };
 
-TEST_F(PixelFormatFailureTest, SaverModeReportStaysUntilDismissed) {
+TEST_F(SaverWindowTest, SaverModeReportStaysUntilDismissed) {
   struct {
     const char* what;
     bool failChoose;
@@ -130,7 +140,7 @@ TEST_F(PixelFormatFailureTest, SaverModeReportStaysUntilDismissed) {
   }
 }
 
-TEST_F(PixelFormatFailureTest, RequestIsDoubleBufferedRgbaOf32BitsAndNothingMore) {
+TEST_F(SaverWindowTest, RequestIsDoubleBufferedRgbaOf32BitsAndNothingMore) {
   std::memset(&chooseRequest, 0xAB, sizeof chooseRequest);
   std::memset(&setRequest, 0xAB, sizeof setRequest);
   saverMode = SaverMode::Saver;
@@ -162,7 +172,7 @@ TEST_F(PixelFormatFailureTest, RequestIsDoubleBufferedRgbaOf32BitsAndNothingMore
   EXPECT_EQ(std::memcmp(&setRequest, &expected, sizeof expected), 0);
 }
 
-TEST_F(PixelFormatFailureTest, PreviewModeReportsWithTheChildLeftInPlace) {
+TEST_F(SaverWindowTest, PreviewModeReportsWithTheChildLeftInPlace) {
   HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160,
                                 120, nullptr, nullptr, hostInstance, nullptr);
   ASSERT_NE(parent, nullptr);
@@ -181,7 +191,7 @@ TEST_F(PixelFormatFailureTest, PreviewModeReportsWithTheChildLeftInPlace) {
   DestroyWindow(parent);
 }
 
-TEST_F(PixelFormatFailureTest, ClassThatCannotBeRegisteredIsReported) {
+TEST_F(SaverWindowTest, ClassThatCannotBeRegisteredIsReported) {
   // The class name is taken already, so registering it fails.
   ASSERT_TRUE(RegisterSaverClass());
   saverMode = SaverMode::Saver;
@@ -196,12 +206,83 @@ TEST_F(PixelFormatFailureTest, ClassThatCannotBeRegisteredIsReported) {
   EXPECT_EQ(FindWindowA("OpenGL", "SaverWindow"), nullptr);
 }
 
-TEST_F(PixelFormatFailureTest, PreviewWithoutAParentEndsSilently) {
+TEST_F(SaverWindowTest, PreviewWithoutAParentEndsSilently) {
   saverMode = SaverMode::Preview;
   saverChoosePixelFormat = chooseNothing;
-  RunSaverWindow(nullptr, SW_SHOWNORMAL);  // no window, so no box to wait for
-  EXPECT_EQ(FindWindowA("#32770", "Error"), nullptr);
+  // A box would hold the call until dismissed: the watcher looks while the call runs.
+  std::atomic<bool> returned{false};
+  BoxWatcher watcher;
+  std::thread eyes([&] { watcher.watch(0, &returned); });
+  RunSaverWindow(nullptr, SW_SHOWNORMAL);
+  returned = true;
+  eyes.join();
+  EXPECT_FALSE(watcher.appeared) << watcher.text;
   EXPECT_EQ(saverWindow, nullptr);
+}
+
+// ---------------------------------------------------------------- the frame loop
+
+// What the loop did, in order: 'F' a frame ready to be swapped, 'f' one that is not, 'W' a
+// frame drawn while a posted message waited, 'S' a swap, 'Z' a sleep of 10 ms, 'z' another
+// sleep, '+' / '-' the running flag set / cleared for this session only, '!' a change of the
+// flag that would update the user profile.
+std::string loopEvents;
+int frameCount = 0;
+constexpr UINT kBurst = WM_APP + 7;
+
+bool watchFrame(MirrorScene*, uint32_t) {
+  MSG m;
+  if (PeekMessageA(&m, nullptr, kBurst, kBurst, PM_NOREMOVE)) loopEvents += 'W';
+  ++frameCount;
+  const bool ready = frameCount % 3 != 0;
+  loopEvents += ready ? 'F' : 'f';
+  if (frameCount == 4)  // a burst of messages: all of them are handled before the next frame
+    for (int i = 0; i < 20; ++i) PostMessageA(saverWindow, kBurst, 0, 0);
+  if (frameCount == 8) RequestClose(saverSettings);
+  return ready;
+}
+BOOL WINAPI watchSwap(HDC) {
+  loopEvents += 'S';
+  return TRUE;
+}
+void WINAPI watchSleep(DWORD ms) { loopEvents += ms == 10 ? 'Z' : 'z'; }
+BOOL WINAPI watchFlag(UINT action, UINT value, PVOID previous, UINT profile) {
+  if (action == SPI_SETSCREENSAVERRUNNING) loopEvents += profile != 0 ? '!' : value ? '+' : '-';
+  return SystemParametersInfoA(action, value, previous, profile);
+}
+
+TEST_F(SaverWindowTest, FrameLoopAndRunningFlag) {
+  const char* const frames = "FSZ" "FSZ" "fZ" "FSZ" "FSZ" "fZ" "FSZ" "FSZ";
+  struct {
+    SaverMode mode;
+    std::string events;
+  } cases[] = {
+      {SaverMode::Saver, std::string("+") + frames + "-"},
+      {SaverMode::Preview, frames},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode == SaverMode::Saver ? "Saver" : "Preview");
+    HWND parent = nullptr;
+    if (c.mode == SaverMode::Preview) {
+      parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160,
+                               120, nullptr, nullptr, hostInstance, nullptr);
+      ASSERT_NE(parent, nullptr);
+    }
+    saverMode = c.mode;
+    saverRenderFrame = watchFrame;
+    saverSwapBuffers = watchSwap;
+    saverSleep = watchSleep;
+    saverSystemParametersInfo = watchFlag;
+    loopEvents.clear();
+    frameCount = 0;
+    RunSaverWindow(parent, SW_SHOWNORMAL);
+    EXPECT_EQ(loopEvents, c.events);
+    BOOL running = TRUE;
+    EXPECT_TRUE(SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0));
+    EXPECT_FALSE(running);
+    if (parent) DestroyWindow(parent);
+    UnregisterClassA("OpenGL", hostInstance);
+  }
 }
 
 }  // namespace

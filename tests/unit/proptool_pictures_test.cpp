@@ -203,15 +203,22 @@ TEST_F(PicturesTest, BuildScalesDithersAndKeepsHoles) {
     const bool inHole = (x - 100) * (x - 100) + (y - 100) * (y - 100) < 50 * 50;
     return Rgba{uint8_t(x), 150, uint8_t(y), uint8_t(inHole ? 0 : 255)};
   });
+  // Small enough to stay unscaled: alpha 127 in the top row, 128 in the bottom one.
+  const RgbaImage edge = draw(8, 2, [](int32_t, int32_t y) { return Rgba{9, 9, 9, uint8_t(127 + y)}; });
   ToolRun built = proptoolRun({"build", path("p.prp"), file("wide.png", asPng(wide)), file("ramp.png", asPng(ramp)),
-                               file("flat.png", asPng(flat)), file("holed.png", asPng(holed))});
+                               file("flat.png", asPng(flat)), file("holed.png", asPng(holed)),
+                               file("edge.png", asPng(edge))});
   ASSERT_EQ(built.code, 0) << built.err;
   EXPECT_EQ(built.err, "");
   EXPECT_EQ(lines(proptoolRun({"list", path("p.prp")}).out),
             (std::vector<std::string>{"0 516 44x22 wide", "1 517 44x9 ramp", "2 518 44x44 flat", "3 519 44x44 holed",
-                                      "4 props"}));
+                                      "4 520 8x2 edge", "5 props"}));
   auto got = props(path("p.prp"));
-  ASSERT_EQ(got.size(), 4u);
+  ASSERT_EQ(got.size(), 5u);
+  for (size_t x = 0; x < 8; ++x) {
+    EXPECT_EQ(got[520].pixels[x * 4 + 3], 0) << x;
+    EXPECT_EQ(got[520].pixels[(8 + x) * 4 + 3], 255) << x;
+  }
 
   const RgbaImage& r = got[517];
   double previous = -1;

@@ -44,17 +44,17 @@ bool readWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t
 
 bool isRegularFile(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(fs::u8path(path), ec);
+  return fs::is_regular_file(nativePath(path), ec);
 }
 
 bool isDirectory(const std::string& path) {
   std::error_code ec;
-  return fs::is_directory(fs::u8path(path), ec);
+  return fs::is_directory(nativePath(path), ec);
 }
 
 bool makeDirectories(const std::string& path, std::string* error) {
   std::error_code ec;
-  fs::create_directories(fs::u8path(path), ec);
+  fs::create_directories(nativePath(path), ec);
   if (isDirectory(path)) return true;
   if (error) *error = "cannot create the folder " + path + (ec ? ": " + ec.message() : "");
   return false;

@@ -3,10 +3,14 @@
 // whose names lie outside the ANSI code page still open.
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace proptool {
+
+// The system's path for a UTF-8 path (any bytes: never throws).
+std::filesystem::path nativePath(const std::string& path);
 
 // fopen for a UTF-8 path.
 std::FILE* openFile(const std::string& path, const char* mode);

@@ -9,6 +9,8 @@
 
 namespace proptool {
 
+std::filesystem::path nativePath(const std::string& path) { return std::filesystem::path(path); }
+
 std::FILE* openFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {

@@ -39,6 +39,8 @@ std::string ansi(const std::wstring& text) {
 
 }  // namespace
 
+std::filesystem::path nativePath(const std::string& path) { return std::filesystem::path(wide(path)); }
+
 std::FILE* openFile(const std::string& path, const char* mode) {
   return _wfopen(wide(path).c_str(), wide(mode).c_str());
 }

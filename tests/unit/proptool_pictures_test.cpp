@@ -2,6 +2,7 @@
 // file that dropped pictures are added to. Every picture is drawn here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -301,6 +302,18 @@ TEST_F(PicturesTest, BadPicturesAreReportedAndTheOthersBuilt) {
       }
     }
   }
+  // A JPEG whose first Huffman table lists 512 codes (the image library would write past
+  // its tables) is refused before the library reads it.
+  std::vector<uint8_t> tables = good[1];
+  const uint8_t dht[] = {0xFF, 0xC4};
+  auto found = std::search(tables.begin(), tables.end(), std::begin(dht), std::end(dht));
+  ASSERT_NE(found, tables.end());
+  std::fill(found + 5, found + 21, uint8_t(0x20));
+  RgbaImage refused;
+  std::string why;
+  EXPECT_FALSE(proptool::decodePicture("t.jpg", tables, &refused, &why));
+  EXPECT_EQ(why, "t.jpg: damaged JPEG (a Huffman table with more than 256 codes)");
+
   std::vector<uint8_t> damaged = asPng(picture);
   damaged.resize(damaged.size() / 2);
   ToolRun built = proptoolRun({"build", path("b.prp"), file("a.png", good[0]), file("notes.txt", {'h', 'i', '\n'}),

@@ -22,6 +22,41 @@ const char* formatOf(const std::vector<uint8_t>& b) {
   return nullptr;
 }
 
+// stb_image 2.27 (Debian 12's) writes past its Huffman tables when a JPEG table lists more
+// than 256 codes, so such a file is refused before the library sees it. The walk reads
+// markers as the library does (junk up to a 0xFF, fill bytes, the marker; a segment's
+// length; entropy-coded data passed over byte by byte), so every table the library would
+// build, in its header reading or between scans, is checked here first.
+bool jpegHuffmanTablesFit(const std::vector<uint8_t>& b) {
+  size_t at = 0;
+  auto get8 = [&]() -> uint32_t { return at < b.size() ? b[at++] : (++at, 0u); };
+  while (at < b.size()) {
+    if (get8() != 0xFF) continue;
+    uint32_t marker = 0xFF;
+    while (marker == 0xFF && at < b.size()) marker = get8();
+    if (marker == 0xD9) return true;  // end of image: nothing after it is read
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no segment
+    const size_t start = at;
+    const uint32_t high = get8();
+    const int64_t length = int64_t((high << 8) | get8());
+    if (marker != 0xC4) {
+      at = start + size_t(length);
+      continue;
+    }
+    for (int64_t left = length - 2; left > 0;) {
+      const uint32_t classAndSlot = get8();
+      if ((classAndSlot >> 4) > 1 || (classAndSlot & 15) > 3) return true;  // refused by the library
+      uint32_t codes = 0;
+      for (int i = 0; i < 16; ++i) codes += get8();
+      if (codes > 256) return false;
+      at += codes;
+      left -= 17 + int64_t(codes);
+      if (left < 0) return true;  // refused by the library
+    }
+  }
+  return true;
+}
+
 void appendBytes(void* context, void* data, int size) {
   auto* out = static_cast<std::vector<uint8_t>*>(context);
   const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -38,6 +73,10 @@ bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, R
   }
   if (bytes.size() > kPictureMaxFileBytes || bytes.size() > size_t(INT32_MAX)) {
     *error = name + ": larger than " + std::to_string(kPictureMaxFileBytes >> 20) + " MB";
+    return false;
+  }
+  if (format == std::string("JPEG") && !jpegHuffmanTablesFit(bytes)) {
+    *error = name + ": damaged JPEG (a Huffman table with more than 256 codes)";
     return false;
   }
   const int length = int(bytes.size());

@@ -172,7 +172,8 @@ def picture_corpus():
     with tempfile.TemporaryDirectory() as tmp:
         for name, args in variants.items():
             path = os.path.join(tmp, name)
-            subprocess.run(["convert", "-seed", "1"] + [a.format(path) for a in args], check=True)
+            subprocess.run(["convert", "-seed", "1", "-define", "png:exclude-chunks=date,time"] +
+                           [a.format(path) for a in args], check=True)
             with open(path, "rb") as f:
                 c[name] = f.read()
     c["png-cut"] = c["png-rgba"][: len(c["png-rgba"]) // 2]
@@ -184,6 +185,12 @@ def picture_corpus():
     at = dht.index(b"\xff\xc4") + 5  # the first table's 16 counts of codes
     dht[at:at + 16] = bytes([0x20] * 16)  # 512 codes: more than a table holds
     c["jpeg-huffman-too-many-codes"] = bytes(dht)
+    def exif(tiff):
+        return b"\xff\xe1" + struct.pack(">H", 8 + len(tiff)) + b"Exif\0\0" + tiff
+    turned = b"II*\0" + le32(8) + struct.pack("<HHHIHH", 1, 0x0112, 3, 1, 6, 0) + le32(0)
+    c["jpeg-exif-turned"] = c["jpeg-baseline"][:2] + exif(turned) + c["jpeg-baseline"][2:]
+    wild = b"MM\0*" + struct.pack(">I", 0xFFFFFFF0)
+    c["jpeg-exif-offset-wild"] = c["jpeg-baseline"][:2] + exif(wild) + c["jpeg-baseline"][2:]
     bmp = bytearray(c["bmp-24"])
     bmp[18:26] = struct.pack("<ii", 5, -3)  # top-down rows
     c["bmp-top-down"] = bytes(bmp)

@@ -282,6 +282,50 @@ TEST_F(PicturesTest, ReadsEveryFormat) {
   }
 }
 
+// A JPEG comes the right way up whatever Exif orientation its camera wrote: a 3 x 2 grid of
+// colours lands, turned or mirrored, where each of the eight orientations puts it.
+TEST(PictureReading, JpegsAreTurnedAsTheirExifOrientationSays) {
+  const std::vector<Rgba> grid = {{255, 0, 0, 255},   {0, 255, 0, 255}, {0, 0, 255, 255},
+                                  {255, 255, 255, 255}, {0, 0, 0, 255}, {255, 255, 0, 255}};
+  const std::vector<uint8_t> jpeg =
+      asJpeg(draw(24, 16, [&](int32_t x, int32_t y) { return grid[size_t((y / 8) * 3 + x / 8)]; }));
+  // Each orientation: the grid cells, row by row, as they must show.
+  const struct {
+    int orientation;
+    int32_t columns, rows;
+    std::vector<int> cells;
+  } cases[] = {{1, 3, 2, {0, 1, 2, 3, 4, 5}}, {2, 3, 2, {2, 1, 0, 5, 4, 3}}, {3, 3, 2, {5, 4, 3, 2, 1, 0}},
+               {4, 3, 2, {3, 4, 5, 0, 1, 2}}, {5, 2, 3, {0, 3, 1, 4, 2, 5}}, {6, 2, 3, {3, 0, 4, 1, 5, 2}},
+               {7, 2, 3, {5, 2, 4, 1, 3, 0}}, {8, 2, 3, {2, 5, 1, 4, 0, 3}}, {9, 3, 2, {0, 1, 2, 3, 4, 5}}};
+  for (const auto& c : cases) {
+    for (bool bigEndian : {false, true}) {
+      // An APP1 block right after the start of the image: Exif header, TIFF header, one
+      // directory entry (tag 0x0112, type SHORT, count 1).
+      const uint8_t o = uint8_t(c.orientation);
+      std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0};
+      const std::vector<uint8_t> tiff =
+          bigEndian ? std::vector<uint8_t>{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, o, 0, 0, 0, 0, 0, 0}
+                    : std::vector<uint8_t>{'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, o, 0, 0, 0, 0, 0, 0, 0};
+      app1.insert(app1.end(), tiff.begin(), tiff.end());
+      std::vector<uint8_t> bytes = jpeg;
+      bytes.insert(bytes.begin() + 2, app1.begin(), app1.end());
+      RgbaImage read;
+      std::string error;
+      ASSERT_TRUE(proptool::decodePicture("o.jpg", bytes, &read, &error)) << error;
+      ASSERT_EQ(read.width, c.columns * 8) << c.orientation;
+      ASSERT_EQ(read.height, c.rows * 8) << c.orientation;
+      for (int32_t cell = 0; cell < c.columns * c.rows; ++cell) {
+        const int32_t x = (cell % c.columns) * 8 + 4, y = (cell / c.columns) * 8 + 4;
+        const uint8_t* px = &read.pixels[size_t(y * read.width + x) * 4];
+        const Rgba want = grid[size_t(c.cells[size_t(cell)])];
+        EXPECT_NEAR(px[0], want.r, 16) << "orientation " << c.orientation << " cell " << cell;
+        EXPECT_NEAR(px[1], want.g, 16) << "orientation " << c.orientation << " cell " << cell;
+        EXPECT_NEAR(px[2], want.b, 16) << "orientation " << c.orientation << " cell " << cell;
+      }
+    }
+  }
+}
+
 // A picture that cannot be read costs one line and its own prop; the others are built and
 // the exit code tells that something was left out. No damaged picture crashes the reader.
 TEST_F(PicturesTest, BadPicturesAreReportedAndTheOthersBuilt) {

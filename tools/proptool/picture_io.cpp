@@ -1,5 +1,6 @@
 #include "proptool/picture_io.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <stb/stb_image.h>
@@ -57,6 +58,71 @@ bool jpegHuffmanTablesFit(const std::vector<uint8_t>& b) {
   return true;
 }
 
+// The orientation a JPEG's Exif block gives (1 to 8, as cameras write it: 6 is a picture
+// to be turned a quarter clockwise), 1 when there is none. Every read stays inside the
+// segment that holds the block.
+int jpegExifOrientation(const std::vector<uint8_t>& b) {
+  size_t at = 2;
+  while (at + 4 <= b.size() && b[at] == 0xFF) {
+    const uint8_t marker = b[at + 1];
+    if (marker == 0xFF) {
+      ++at;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) break;  // image data: the Exif block comes before it
+    const size_t length = size_t(b[at + 2]) << 8 | b[at + 3];
+    const size_t begin = at + 4, end = std::min(b.size(), at + 2 + length);
+    if (length < 2) break;
+    if (marker == 0xE1 && end >= begin + 14 && std::memcmp(&b[begin], "Exif\0\0", 6) == 0) {
+      const size_t tiff = begin + 6;
+      const bool little = b[tiff] == 'I' && b[tiff + 1] == 'I';
+      if (!little && !(b[tiff] == 'M' && b[tiff + 1] == 'M')) return 1;
+      auto u16 = [&](size_t p) -> uint32_t { return little ? b[p] | b[p + 1] << 8 : b[p] << 8 | b[p + 1]; };
+      auto u32 = [&](size_t p) -> uint64_t { return little ? u16(p) | uint64_t(u16(p + 2)) << 16 : uint64_t(u16(p)) << 16 | u16(p + 2); };
+      const uint64_t ifd = tiff + u32(tiff + 4);
+      if (ifd + 2 > end) return 1;
+      const uint32_t entries = u16(size_t(ifd));
+      for (uint32_t i = 0; i < entries && ifd + 2 + 12 * (uint64_t(i) + 1) <= end; ++i) {
+        const size_t entry = size_t(ifd + 2 + 12 * uint64_t(i));
+        if (u16(entry) == 0x0112 && u16(entry + 2) == 3) {
+          const uint32_t value = u16(entry + 8);
+          return value >= 1 && value <= 8 ? int(value) : 1;
+        }
+      }
+      return 1;
+    }
+    at = at + 2 + length;
+  }
+  return 1;
+}
+
+// The picture turned and mirrored as an Exif orientation asks, so it shows the right way up.
+void orient(RgbaImage* image, int orientation) {
+  if (orientation <= 1 || orientation > 8) return;
+  const int32_t w = image->width, h = image->height;
+  const bool swap = orientation >= 5;
+  RgbaImage out;
+  out.width = swap ? h : w;
+  out.height = swap ? w : h;
+  out.pixels.resize(image->pixels.size());
+  for (int32_t y = 0; y < out.height; ++y)
+    for (int32_t x = 0; x < out.width; ++x) {
+      int32_t sx = x, sy = y;
+      switch (orientation) {
+        case 2: sx = w - 1 - x; break;
+        case 3: sx = w - 1 - x; sy = h - 1 - y; break;
+        case 4: sy = h - 1 - y; break;
+        case 5: sx = y; sy = x; break;
+        case 6: sx = y; sy = h - 1 - x; break;
+        case 7: sx = w - 1 - y; sy = h - 1 - x; break;
+        case 8: sx = w - 1 - y; sy = x; break;
+      }
+      std::memcpy(&out.pixels[(size_t(y) * size_t(out.width) + size_t(x)) * 4],
+                  &image->pixels[(size_t(sy) * size_t(w) + size_t(sx)) * 4], 4);
+    }
+  *image = std::move(out);
+}
+
 void appendBytes(void* context, void* data, int size) {
   auto* out = static_cast<std::vector<uint8_t>*>(context);
   const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -102,6 +168,7 @@ bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, R
   image->height = height;
   image->pixels.assign(pixels, pixels + size_t(width) * size_t(height) * 4);
   stbi_image_free(pixels);
+  if (format == std::string("JPEG")) orient(image, jpegExifOrientation(bytes));
   return true;
 }
 

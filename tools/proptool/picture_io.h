@@ -19,7 +19,8 @@ constexpr int64_t kPictureMaxPixels = 100000000;
 // ... from a file of at most this many bytes.
 constexpr size_t kPictureMaxFileBytes = size_t(256) << 20;
 
-// Reads a PNG, JPEG, BMP or GIF (its first frame) from memory as 8-bit RGBA. `name` is only
+// Reads a PNG, JPEG, BMP or GIF (its first frame) from memory as 8-bit RGBA, a JPEG turned
+// the right way up as its Exif orientation tells (as cameras and phones store it). `name` is only
 // used in the message that `error` receives on failure, one line: the picture is not in a
 // format read here, is damaged, or is larger than the limits above.
 bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, RgbaImage* image, std::string* error);

@@ -7,6 +7,9 @@ exe="$1"
 work="$2"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
+# Wine reads the command line and file names in the locale's character set: UTF-8 here,
+# whatever the caller's environment says.
+export LC_ALL=C.UTF-8
 wine() { "$root/scripts/wine-run" "$@"; }
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -46,6 +49,7 @@ echo "$listing" | grep -q "^3 519 29x44 tile$" && ok "new ids follow the highest
 
 # A console of its own (tmux gives Wine a terminal): the text stays until a key is pressed.
 session="proptool-drop-$$"
+tmux() { command tmux -L "$session" "$@"; }  # a server of its own, ended below
 tmux new-session -d -s "$session" -x 160 -y 20 \
   "WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all '$root/scripts/wine-run' '$exe' tile.jpg; echo \"ended \$?\"; sleep 60"
 waited=""
@@ -67,7 +71,7 @@ if [ -n "$waited" ] && ! tmux capture-pane -p -t "$session" | grep -q "^ended"; 
 else
   fail "did not wait for a key in its own console: $(tmux capture-pane -p -t "$session" | grep -v '^$')"
 fi
-tmux kill-session -t "$session" 2>/dev/null
+tmux kill-server 2>/dev/null
 /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 
 echo "$failures failures"

@@ -1,6 +1,7 @@
 // proptool.exe: the arguments come from the UTF-16 command line as UTF-8, and the console
 // shows UTF-8. Started in a console of its own (pictures dropped onto it in Explorer, or a
-// double click), it waits for a key before that console closes with the text in it.
+// double click, which shows the help), it waits for a key before that console closes with
+// the text in it.
 #include <windows.h>
 #include <conio.h>
 #include <shellapi.h>
@@ -39,6 +40,8 @@ int main() {
     for (int i = 1; i < count; ++i) args.push_back(utf8(argv[i]));
     LocalFree(argv);
   }
+  // Opened with a double click: what it does, rather than a one-line complaint.
+  if (args.empty() && ownsItsConsole()) args.push_back("--help");
   const UINT codePage = GetConsoleOutputCP();
   SetConsoleOutputCP(CP_UTF8);
   const int code = proptool::runProptool(args, std::cout, std::cerr);

@@ -331,7 +331,7 @@ int commandAtlas(const std::vector<std::string>& args, std::ostream& out, std::o
   }
   std::vector<uint8_t> pixels(kPropAtlasBytes);
   orvane::srand(uint32_t(seed));
-  setPropFileCandidates({path});
+  setPropFileCandidates({resourceLibraryPath(path)});
   const int32_t cellCount = buildPropAtlasPixels(pixels.data());
   setPropFilePaths(nullptr, nullptr);
   std::string error;

@@ -181,6 +181,8 @@ def picture_corpus():
     huge = bytearray(c["png-rgba"])
     huge[16:24] = struct.pack(">II", 30000, 30000)  # IHDR size, CRC left wrong
     c["png-huge-size"] = bytes(huge)
+    idat = c["png-rgba"].index(b"IDAT") - 4
+    c["png-empty-data-chunk"] = c["png-rgba"][:idat] + b"\0\0\0\0IDAT\x35\xaf\x06\x1e" + c["png-rgba"][idat:]
     dht = bytearray(c["jpeg-baseline"])
     at = dht.index(b"\xff\xc4") + 5  # the first table's 16 counts of codes
     dht[at:at + 16] = bytes([0x20] * 16)  # 512 codes: more than a table holds

@@ -497,7 +497,7 @@ int runProptool(const std::vector<std::string>& args, std::ostream& out, std::os
   // Started with files alone (what a file manager passes for a drop): add them.
   if (command.compare(0, 1, "-") != 0 && (isRegularFile(command) || isDirectory(command)))
     return commandAddPictures(args, out, err);
-  return usage(err, "", "unknown command " + command);
+  return usage(err, "", "no command or file named " + command);
 }
 
 }  // namespace proptool

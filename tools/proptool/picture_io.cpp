@@ -131,7 +131,8 @@ void appendBytes(void* context, void* data, int size) {
 
 }  // namespace
 
-bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, RgbaImage* image, std::string* error) {
+bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, RgbaImage* image, std::string* error,
+                   int64_t maxPixels) {
   const char* format = formatOf(bytes);
   if (!format) {
     *error = name + ": not a picture proptool reads (PNG, JPEG, BMP or GIF)";
@@ -153,10 +154,10 @@ bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, R
   }
   // Refused before any pixel memory is taken.
   if (width < 1 || height < 1 || width > kPictureMaxSide || height > kPictureMaxSide ||
-      int64_t(width) * height > kPictureMaxPixels) {
+      int64_t(width) * height > std::min(maxPixels, kPictureMaxPixels)) {
     *error = name + ": " + std::to_string(width) + "x" + std::to_string(height) + " is larger than proptool reads (" +
-             std::to_string(kPictureMaxPixels / 1000000) + " megapixels, " + std::to_string(kPictureMaxSide) +
-             " pixels a side)";
+             std::to_string(std::min(maxPixels, kPictureMaxPixels) / 1000000) + " megapixels, " +
+             std::to_string(kPictureMaxSide) + " pixels a side)";
     return false;
   }
   stbi_uc* pixels = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);

@@ -22,8 +22,9 @@ constexpr size_t kPictureMaxFileBytes = size_t(256) << 20;
 // Reads a PNG, JPEG, BMP or GIF (its first frame) from memory as 8-bit RGBA, a JPEG turned
 // the right way up as its Exif orientation tells (as cameras and phones store it). `name` is only
 // used in the message that `error` receives on failure, one line: the picture is not in a
-// format read here, is damaged, or is larger than the limits above.
-bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, RgbaImage* image, std::string* error);
+// format read here, is damaged, or is larger than the limits above (or than maxPixels).
+bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, RgbaImage* image, std::string* error,
+                   int64_t maxPixels = kPictureMaxPixels);
 
 // Reads a picture file (a UTF-8 path) as decodePicture does.
 bool readPicture(const std::string& path, RgbaImage* image, std::string* error);

@@ -187,6 +187,10 @@ def picture_corpus():
     at = dht.index(b"\xff\xc4") + 5  # the first table's 16 counts of codes
     dht[at:at + 16] = bytes([0x20] * 16)  # 512 codes: more than a table holds
     c["jpeg-huffman-too-many-codes"] = bytes(dht)
+    prog = c["jpeg-progressive"]
+    at = prog.index(b"\xff\xc4")
+    length = struct.unpack(">H", prog[at + 2:at + 4])[0]
+    c["jpeg-scan-without-its-table"] = prog[:at] + prog[at + 2 + length:]  # first table left out
     def exif(tiff):
         return b"\xff\xe1" + struct.pack(">H", 8 + len(tiff)) + b"Exif\0\0" + tiff
     turned = b"II*\0" + le32(8) + struct.pack("<HHHIHH", 1, 0x0112, 3, 1, 6, 0) + le32(0)

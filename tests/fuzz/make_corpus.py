@@ -183,6 +183,9 @@ def picture_corpus():
     c["png-huge-size"] = bytes(huge)
     idat = c["png-rgba"].index(b"IDAT") - 4
     c["png-empty-data-chunk"] = c["png-rgba"][:idat] + b"\0\0\0\0IDAT\x35\xaf\x06\x1e" + c["png-rgba"][idat:]
+    claims = bytearray(c["png-rgba"])
+    claims[idat:idat + 4] = struct.pack(">I", 0x7FFFFFF0)  # a data chunk of 2 GB in 186 bytes
+    c["png-chunk-claims-2gb"] = bytes(claims)
     dht = bytearray(c["jpeg-baseline"])
     at = dht.index(b"\xff\xc4") + 5  # the first table's 16 counts of codes
     dht[at:at + 16] = bytes([0x20] * 16)  # 512 codes: more than a table holds

@@ -359,6 +359,14 @@ TEST_F(PicturesTest, BadPicturesAreReportedAndTheOthersBuilt) {
   EXPECT_FALSE(proptool::decodePicture("t.jpg", tables, &refused, &why));
   EXPECT_EQ(why, "t.jpg: damaged JPEG (a Huffman table with more than 256 codes)");
 
+  // A PNG data chunk that claims 2 GB is refused before any memory is taken for it.
+  std::vector<uint8_t> claims = good[0];
+  const uint8_t idat[] = {'I', 'D', 'A', 'T'};
+  const auto chunk = std::search(claims.begin(), claims.end(), std::begin(idat), std::end(idat)) - 4;
+  chunk[0] = 0x7F, chunk[1] = 0xFF, chunk[2] = 0xFF, chunk[3] = 0xF0;  // its length, high byte first
+  EXPECT_FALSE(proptool::decodePicture("c.png", claims, &refused, &why));
+  EXPECT_EQ(why, "c.png: damaged PNG (a chunk runs past the end of the file)");
+
   std::vector<uint8_t> damaged = asPng(picture);
   damaged.resize(damaged.size() / 2);
   ToolRun built = proptoolRun({"build", path("b.prp"), file("a.png", good[0]), file("notes.txt", {'h', 'i', '\n'}),

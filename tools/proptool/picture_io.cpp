@@ -58,6 +58,20 @@ bool jpegHuffmanTablesFit(const std::vector<uint8_t>& b) {
   return true;
 }
 
+// True unless a PNG chunk before the end chunk claims more bytes than the file has left: the
+// image library would first take memory for all it claims (up to 2 GB for a few bytes) and
+// only then find the data missing.
+bool pngChunksFit(const std::vector<uint8_t>& b) {
+  size_t at = 8;
+  while (at + 8 <= b.size()) {
+    const uint64_t length = uint64_t(b[at]) << 24 | uint64_t(b[at + 1]) << 16 | uint64_t(b[at + 2]) << 8 | b[at + 3];
+    if (length + 12 > b.size() - at) return false;
+    if (std::memcmp(&b[at + 4], "IEND", 4) == 0) break;
+    at += size_t(length) + 12;
+  }
+  return true;
+}
+
 // The orientation a JPEG's Exif block gives (1 to 8, as cameras write it: 6 is a picture
 // to be turned a quarter clockwise), 1 when there is none. Every read stays inside the
 // segment that holds the block.
@@ -140,6 +154,10 @@ bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, R
   }
   if (bytes.size() > kPictureMaxFileBytes || bytes.size() > size_t(INT32_MAX)) {
     *error = name + ": larger than " + std::to_string(kPictureMaxFileBytes >> 20) + " MB";
+    return false;
+  }
+  if (format == std::string("PNG") && !pngChunksFit(bytes)) {
+    *error = name + ": damaged PNG (a chunk runs past the end of the file)";
     return false;
   }
   if (format == std::string("JPEG") && !jpegHuffmanTablesFit(bytes)) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the fuzz targets into tests/fuzz/corpus/{resfile,decoder}.
+"""Writes the seed corpora of the fuzz targets into tests/fuzz/corpus/{resfile,decoder,picture}.
 
 Small well-formed inputs plus crafted corrupt ones. Run it again after changing it; the
 files are committed so that the corpus replay in the test run needs no generator.
@@ -156,6 +156,63 @@ def decoder_corpus():
     return c
 
 
+def picture_corpus():
+    """Small pictures in every variant of the four formats that ImageMagick writes, and cut
+    and damaged ones."""
+    import subprocess
+    import tempfile
+    variants = {
+        "png-rgba": ["-size", "9x7", "gradient:red-none", "PNG32:{}"],
+        "png-palette": ["-size", "9x7", "plasma:", "-colors", "5", "PNG8:{}"],
+        "png-grey-16bit": ["-size", "9x7", "gradient:", "-depth", "16", "PNG48:{}"],
+        "png-interlaced": ["-size", "9x7", "plasma:", "-interlace", "PNG", "PNG24:{}"],
+        "jpeg-baseline": ["-size", "17x9", "plasma:", "-quality", "70", "JPEG:{}"],
+        "jpeg-progressive": ["-size", "17x9", "plasma:", "-interlace", "JPEG", "JPEG:{}"],
+        "jpeg-grey-subsampled": ["-size", "17x9", "gradient:", "-sampling-factor", "2x2", "JPEG:{}"],
+        "bmp-24": ["-size", "5x3", "plasma:", "BMP3:{}"],
+        "bmp-32-alpha": ["-size", "5x3", "gradient:blue-none", "BMP:{}"],
+        "bmp-8-palette": ["-size", "5x3", "plasma:", "-colors", "4", "-type", "Palette", "BMP3:{}"],
+        "gif-two-frames": ["-size", "6x4", "xc:red", "-size", "6x4", "xc:blue", "-loop", "0", "GIF:{}"],
+        "gif-transparent": ["-size", "6x4", "gradient:green-none", "GIF:{}"],
+    }
+    c = {}
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, args in variants.items():
+            path = os.path.join(tmp, name)
+            subprocess.run(["convert", "-seed", "1", "-define", "png:exclude-chunks=date,time"] +
+                           [a.format(path) for a in args], check=True)
+            with open(path, "rb") as f:
+                c[name] = f.read()
+    c["png-cut"] = c["png-rgba"][: len(c["png-rgba"]) // 2]
+    c["jpeg-cut"] = c["jpeg-progressive"][: len(c["jpeg-progressive"]) * 2 // 3]
+    huge = bytearray(c["png-rgba"])
+    huge[16:24] = struct.pack(">II", 30000, 30000)  # IHDR size, CRC left wrong
+    c["png-huge-size"] = bytes(huge)
+    idat = c["png-rgba"].index(b"IDAT") - 4
+    c["png-empty-data-chunk"] = c["png-rgba"][:idat] + b"\0\0\0\0IDAT\x35\xaf\x06\x1e" + c["png-rgba"][idat:]
+    claims = bytearray(c["png-rgba"])
+    claims[idat:idat + 4] = struct.pack(">I", 0x7FFFFFF0)  # a data chunk of 2 GB in 186 bytes
+    c["png-chunk-claims-2gb"] = bytes(claims)
+    dht = bytearray(c["jpeg-baseline"])
+    at = dht.index(b"\xff\xc4") + 5  # the first table's 16 counts of codes
+    dht[at:at + 16] = bytes([0x20] * 16)  # 512 codes: more than a table holds
+    c["jpeg-huffman-too-many-codes"] = bytes(dht)
+    prog = c["jpeg-progressive"]
+    at = prog.index(b"\xff\xc4")
+    length = struct.unpack(">H", prog[at + 2:at + 4])[0]
+    c["jpeg-scan-without-its-table"] = prog[:at] + prog[at + 2 + length:]  # first table left out
+    def exif(tiff):
+        return b"\xff\xe1" + struct.pack(">H", 8 + len(tiff)) + b"Exif\0\0" + tiff
+    turned = b"II*\0" + le32(8) + struct.pack("<HHHIHH", 1, 0x0112, 3, 1, 6, 0) + le32(0)
+    c["jpeg-exif-turned"] = c["jpeg-baseline"][:2] + exif(turned) + c["jpeg-baseline"][2:]
+    wild = b"MM\0*" + struct.pack(">I", 0xFFFFFFF0)
+    c["jpeg-exif-offset-wild"] = c["jpeg-baseline"][:2] + exif(wild) + c["jpeg-baseline"][2:]
+    bmp = bytearray(c["bmp-24"])
+    bmp[18:26] = struct.pack("<ii", 5, -3)  # top-down rows
+    c["bmp-top-down"] = bytes(bmp)
+    return c
+
+
 def write(kind, corpus):
     out = os.path.join(HERE, "corpus", kind)
     os.makedirs(out, exist_ok=True)
@@ -167,3 +224,4 @@ def write(kind, corpus):
 if __name__ == "__main__":
     write("resfile", resfile_corpus())
     write("decoder", decoder_corpus())
+    write("picture", picture_corpus())

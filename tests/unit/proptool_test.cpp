@@ -12,7 +12,7 @@
 #include "props/prop_atlas.h"
 #include "props/prop_image.h"
 #include "proptool/commands.h"
-#include "proptool/png_io.h"
+#include "proptool/picture_io.h"
 #include "proptool/prop_encoder.h"
 #include "proptool/sample_props.h"
 #include "support/prop_files.h"
@@ -164,7 +164,8 @@ TEST_F(ProptoolTest, SampleThenListRoundTrip) {
   EXPECT_EQ(lines(proptoolRun({"list", path("d.prp")}).out).back(), "64 props");
 }
 
-TEST_F(ProptoolTest, BuildFromPngsThenListAndExtract) {
+// --no-scale: pixel for pixel, each colour to its nearest palette colour.
+TEST_F(ProptoolTest, BuildUnscaledFromPngsThenListAndExtract) {
   // Exact palette colours, a near colour, and alpha on both sides of 128.
   const std::vector<uint8_t> small = {
       0xCC, 0xFF, 0xFF, 0xFF, /**/ 0x00, 0x00, 0xFF, 0x80, /**/ 0x12, 0x34, 0x56, 0x7F,
@@ -178,7 +179,7 @@ TEST_F(ProptoolTest, BuildFromPngsThenListAndExtract) {
   const std::string longName(40, 'n');
   const std::string a = png("alpha.png", 3, 2, small);
   const std::string b = png(longName + ".png", 100, 3, wide);
-  ToolRun built = proptoolRun({"build", path("b.prp"), a, b});
+  ToolRun built = proptoolRun({"build", path("b.prp"), "--no-scale", a, b});
   ASSERT_EQ(built.code, 0) << built.err;
   EXPECT_NE(built.err.find("warning"), std::string::npos) << "100 columns are wider than a cell";
   EXPECT_EQ(lines(built.err).size(), 1u);
@@ -192,7 +193,7 @@ TEST_F(ProptoolTest, BuildFromPngsThenListAndExtract) {
   ASSERT_EQ(extracted.code, 0) << extracted.err;
   proptool::RgbaImage back;
   std::string error;
-  ASSERT_TRUE(proptool::readPng(path("out/516.png"), 1024, 1024, &back, &error)) << error;
+  ASSERT_TRUE(proptool::readPicture(path("out/516.png"), &back, &error)) << error;
   ASSERT_EQ(back.width, 3);
   ASSERT_EQ(back.height, 2);
   const std::vector<uint8_t> expected = {
@@ -200,7 +201,7 @@ TEST_F(ProptoolTest, BuildFromPngsThenListAndExtract) {
       0xFF, 0x00, 0x00, 0xFF, /**/ 0, 0, 0, 0,             /**/ 0x70, 0x70, 0x70, 0xFF,
   };
   EXPECT_EQ(back.pixels, expected);
-  ASSERT_TRUE(proptool::readPng(path("out/517.png"), 1024, 1024, &back, &error)) << error;
+  ASSERT_TRUE(proptool::readPicture(path("out/517.png"), &back, &error)) << error;
   for (size_t i = 0; i < 300; ++i) EXPECT_EQ(back.pixels[i * 4 + 3], i % 7 == 0 ? 255 : 0) << i;
 
   ToolRun low = proptoolRun({"build", path("low.prp"), "--first-id", "7", a});
@@ -208,15 +209,15 @@ TEST_F(ProptoolTest, BuildFromPngsThenListAndExtract) {
   EXPECT_EQ(lines(proptoolRun({"list", path("low.prp")}).out)[0], "0 7 3x2 alpha");
 }
 
-TEST_F(ProptoolTest, BuildRefusesTallImagesAndBadPngs) {
+TEST_F(ProptoolTest, BuildUnscaledRefusesTallPictures) {
   const std::string tall = png("tall.png", 2, 65, std::vector<uint8_t>(2 * 65 * 4, 0xFF));
-  ToolRun refused = proptoolRun({"build", path("t.prp"), tall});
+  ToolRun refused = proptoolRun({"build", path("t.prp"), tall, "--no-scale"});
   EXPECT_EQ(refused.code, 1);
   EXPECT_NE(refused.err.find("64 rows"), std::string::npos) << refused.err;
   EXPECT_FALSE(exists(path("t.prp")));
-  ASSERT_TRUE(proptest::writeFile(path("fake.png"), {0x89, 'P', 'N', 'G', 1, 2, 3}));
-  EXPECT_EQ(proptoolRun({"build", path("f.prp"), path("fake.png")}).code, 1);
-  EXPECT_EQ(proptoolRun({"build", path("f.prp"), path("missing.png")}).code, 1);
+  ToolRun scaled = proptoolRun({"build", path("t.prp"), tall});
+  EXPECT_EQ(scaled.code, 0) << scaled.err;
+  EXPECT_EQ(lines(proptoolRun({"list", path("t.prp")}).out)[0], "0 516 1x44 tall");
 }
 
 TEST_F(ProptoolTest, AtlasWritesTheBuiltPixelsExactly) {
@@ -226,7 +227,7 @@ TEST_F(ProptoolTest, AtlasWritesTheBuiltPixelsExactly) {
   EXPECT_EQ(atlas.out, "cellCount 30\n");
   proptool::RgbaImage image;
   std::string error;
-  ASSERT_TRUE(proptool::readPng(path("atlas.png"), 1024, 1024, &image, &error)) << error;
+  ASSERT_TRUE(proptool::readPicture(path("atlas.png"), &image, &error)) << error;
   std::vector<uint8_t> expected(kPropAtlasBytes);
   setPropFilePaths(path("s.prp").c_str(), nullptr);
   orvane::srand(42);
@@ -260,6 +261,10 @@ TEST_F(ProptoolTest, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
     EXPECT_NE(r.err.find("usage"), std::string::npos);
   }
+  ToolRun help = proptoolRun({"--help"});
+  EXPECT_EQ(help.code, 0);
+  for (const char* command : {"PICTURE...", "build", "sample", "list", "extract", "atlas", "--no-scale", "529"})
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
 }
 
 // Every truncation of a real file, damaged maps and garbage: exit 0 with clean output or

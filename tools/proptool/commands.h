@@ -10,8 +10,10 @@ constexpr int kExitOK = 0;
 constexpr int kExitFailed = 1;  // a file could not be read or written
 constexpr int kExitUsage = 2;   // bad arguments
 
-// Runs one command line (args without the program name): sample, build, list, extract or
-// atlas. Normal output goes to `out`, warnings and errors (one line each) to `err`.
+// Runs one command line (args without the program name, UTF-8): sample, build, list, extract,
+// atlas or --help; or, when the first argument names an existing file or folder, adds the
+// pictures named to the user's own prop file. Normal output goes to `out`, warnings and
+// errors (one line each) to `err`.
 int runProptool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace proptool

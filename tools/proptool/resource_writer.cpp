@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "proptool/file_access.h"
+
 namespace proptool {
 
 namespace {
@@ -92,7 +94,7 @@ std::vector<uint8_t> buildResourceFile(const std::vector<ResourceEntry>& entries
 }
 
 bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = openFile(path, "wb");
   if (!f) {
     if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
     return false;

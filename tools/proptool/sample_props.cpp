@@ -10,6 +10,8 @@ namespace proptool {
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;  // M_PI is not in strict ISO C++
+
 // A small generator of its own, so sample files do not depend on the saver's random state.
 struct Dice {
   uint32_t state;
@@ -126,7 +128,7 @@ void outline(IndexedImage& img, int16_t colour) {
 std::vector<Point> starPolygon(int points, double inner, double turn) {
   std::vector<Point> poly;
   for (int i = 0; i < 2 * points; ++i) {
-    const double a = turn + M_PI * i / points - M_PI / 2;
+    const double a = turn + kPi * i / points - kPi / 2;
     const double r = (i % 2 == 0) ? 0.97 : inner;
     poly.push_back({r * std::cos(a), r * std::sin(a)});
   }
@@ -224,7 +226,7 @@ void drawFlower(IndexedImage& img, const Tones& t, const Tones& centre, Dice& di
   const double turn = dice.unit();
   fill(img, t.fill, [&](double x, double y) {
     for (int i = 0; i < petals; ++i) {
-      const double a = turn + 2 * M_PI * i / petals;
+      const double a = turn + 2 * kPi * i / petals;
       const double px = 0.55 * std::cos(a), py = 0.55 * std::sin(a);
       if ((x - px) * (x - px) + (y - py) * (y - py) < 0.17) return true;
     }

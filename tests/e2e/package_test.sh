@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # The Windows packages as a user meets them, under wine64 on a private X server: silent
-# install, the files in the system folders, the Add/Remove Programs entry, the installed saver
-# drawing the installed sample props, upgrade, refused downgrade, uninstall; the 32-bit
-# package; the zip.
-#   package_test.sh DIST_DIR PROBE ORVANE_SCR WORK_DIR
-# DIST_DIR holds what `make dist` made; PROBE is e2e_package_probe; ORVANE_SCR the 64-bit
-# build, which the packages must carry; WORK_DIR this test's own Wine prefix and files.
+# install, the files in the system and Program Files folders, the Add/Remove Programs entry,
+# the installed saver drawing the installed sample props, pictures dropped onto the installed
+# proptool.exe and then drawn by the saver, upgrade, refused downgrade, uninstall (which
+# leaves the user's own prop file alone); the 32-bit package; the zip.
+#   package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR
+# DIST_DIR holds what `make dist` made; PROBE is e2e_package_probe; ORVANE_SCR and PROPTOOL_EXE
+# the 64-bit builds, which the packages must carry; WORK_DIR this test's own Wine prefix and
+# files.
 set -uo pipefail
 
-usage="usage: package_test.sh DIST_DIR PROBE ORVANE_SCR WORK_DIR"
+usage="usage: package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR"
 dist="$(readlink -f "${1:?$usage}")"
 probe="$(readlink -f "${2:?$usage}")"
 built64="$(readlink -f "${3:?$usage}")"
-work="${4:?$usage}"
+built_proptool64="$(readlink -f "${4:?$usage}")"
+work="${5:?$usage}"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 
@@ -32,6 +35,10 @@ drive_c="$WINEPREFIX/drive_c"
 sys64="$drive_c/windows/system32/orvane.scr"
 sys32="$drive_c/windows/syswow64/orvane.scr"
 samples="$drive_c/ProgramData/Orvane/props.prp"
+# proptool.exe: the x64 package's under the 64-bit Program Files, the x86 package's under the
+# 32-bit one.
+proptool64="$drive_c/Program Files/Orvane/proptool.exe"
+proptool32="$drive_c/Program Files (x86)/Orvane/proptool.exe"
 # A 32-bit package's entry is in the 32-bit view of the registry.
 uninstall_keys=('HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
                 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall')
@@ -70,8 +77,16 @@ check_installed() {
     if cmp -s "$sys64" "$unzipped/64-bit/orvane.scr" && [ "$(machine "$sys64")" = x86-64 ]; then
       ok "$what: the 64-bit saver is in system32"
     else fail "$what: system32/orvane.scr missing, different or not x86-64 ($(machine "$sys64"))"; fi
-  elif [ -e "$sys64" ]; then
-    fail "$what: the 32-bit package put a saver into system32"
+    if cmp -s "$proptool64" "$unzipped/64-bit/proptool.exe" && [ "$(machine "$proptool64")" = x86-64 ] &&
+       [ ! -e "$proptool32" ]; then
+      ok "$what: the 64-bit proptool.exe is in Program Files\\Orvane"
+    else fail "$what: Program Files\\Orvane\\proptool.exe missing, different or not x86-64, or one in Program Files (x86)"; fi
+  else
+    [ -e "$sys64" ] && fail "$what: the 32-bit package put a saver into system32"
+    if cmp -s "$proptool32" "$unzipped/32-bit/proptool.exe" && [ "$(machine "$proptool32")" = i386 ] &&
+       [ ! -e "$proptool64" ]; then
+      ok "$what: the 32-bit proptool.exe is in Program Files (x86)\\Orvane"
+    else fail "$what: Program Files (x86)\\Orvane\\proptool.exe missing, different or not i386, or one in Program Files"; fi
   fi
   if cmp -s "$sys32" "$unzipped/32-bit/orvane.scr" && [ "$(machine "$sys32")" = i386 ]; then
     ok "$what: the 32-bit saver is in syswow64"
@@ -81,11 +96,13 @@ check_installed() {
 probe_file() { wine "$probe" "$(winpath "$1")" 2>/dev/null | tr -d '\r'; }
 machine() { probe_file "$1" | sed -n 's/^machine=//p'; }
 check_removed() {
-  local what="$1"
-  if [ -z "$(entries)" ] && [ ! -e "$sys64" ] && [ ! -e "$sys32" ] && [ ! -e "$drive_c/ProgramData/Orvane" ]; then
-    ok "$what: the files, the Orvane data folder and the entry are gone"
+  local what="$1" left
+  left="$(ls -d "$sys64" "$sys32" "$drive_c/ProgramData/Orvane" "$(dirname "$proptool64")" "$(dirname "$proptool32")" \
+          2>/dev/null | tr '\n' ' ')"
+  if [ -z "$(entries)" ] && [ -z "$left" ]; then
+    ok "$what: the files, the Orvane program and data folders and the entry are gone"
   else
-    fail "$what: left behind: entries '$(entries | tr '\n' ' ')' $(ls -d "$sys64" "$sys32" "$drive_c/ProgramData/Orvane" 2>/dev/null | tr '\n' ' ')"
+    fail "$what: left behind: entries '$(entries | tr '\n' ' ')' $left"
   fi
 }
 
@@ -102,12 +119,12 @@ rm -rf "$drive_c/Program Files/TheKorrin" "$drive_c/Program Files/Sabrel" \
 # ---------------------------------------------------------------- the zip
 unzipped="$work/unzipped"
 rm -rf "$unzipped" "$work/orvane-1.0-windows"
-listing="$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')"
-expected="orvane-1.0-windows/32-bit/orvane.scr orvane-1.0-windows/64-bit/orvane.scr orvane-1.0-windows/README.txt orvane-1.0-windows/props.prp "
-if [ "$listing" = "$expected" ]; then ok "the zip holds both savers, the props and README.txt"; else fail "zip contents: $listing"; fi
+listing="$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort | sed 's|^orvane-1.0-windows/||' | tr '\n' ' ')"
+expected="32-bit/orvane.scr 32-bit/proptool.exe 64-bit/orvane.scr 64-bit/proptool.exe README.txt props.prp "
+if [ "$listing" = "$expected" ]; then ok "the zip holds both savers, both proptool.exe, the props and README.txt"; else fail "zip contents: $listing"; fi
 unzip -q "$zip" -d "$work" && mv "$work/orvane-1.0-windows" "$unzipped"
-if cmp -s "$unzipped/64-bit/orvane.scr" "$built64"; then
-  ok "the packages carry the current 64-bit build"
+if cmp -s "$unzipped/64-bit/orvane.scr" "$built64" && cmp -s "$unzipped/64-bit/proptool.exe" "$built_proptool64"; then
+  ok "the packages carry the current 64-bit builds"
 else
   fail "build/dist is older than $built64: run make dist"
 fi
@@ -150,32 +167,78 @@ for f in "$sys64" "$sys32"; do
   fi
 done
 
-# The installed saver, started from the system folder, draws the installed sample props.
+# The installed saver, started from the system folder, draws the props it finds: $1 names
+# them; screenshots $2-1.png and $2-2.png, a second apart.
 mean_brightness() { convert "$1" -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null; }
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'; }
-xdotool mousemove 500 400
-sleep 0.3
-( cd "$work" && wine 'C:\windows\system32\orvane.scr' /s >/dev/null 2>&1 ) &
-saver=$!
-if window="$(wait_window SaverWindow 60 visible)"; then
-  sleep 3
-  import -window root "$work/installed-1.png" 2>/dev/null
-  sleep 1
-  import -window root "$work/installed-2.png" 2>/dev/null
-  bright="$(mean_brightness "$work/installed-1.png")"
-  moved="$(differing_pixels "$work/installed-1.png" "$work/installed-2.png")"
-  if awk -v b="$bright" 'BEGIN { exit !(b > 0.01) }' && [ "${moved:-0}" -gt 1000 ]; then
-    ok "the installed saver draws the sample props (mean $bright, $moved pixels changed in 1 s)"
+run_installed_saver() {
+  local saver window bright moved
+  xdotool mousemove 500 400
+  sleep 0.3
+  ( cd "$work" && wine 'C:\windows\system32\orvane.scr' /s >/dev/null 2>&1 ) &
+  saver=$!
+  if window="$(wait_window SaverWindow 60 visible)"; then
+    sleep 3
+    import -window root "$2-1.png" 2>/dev/null
+    sleep 1
+    import -window root "$2-2.png" 2>/dev/null
+    bright="$(mean_brightness "$2-1.png")"
+    moved="$(differing_pixels "$2-1.png" "$2-2.png")"
+    if awk -v b="$bright" 'BEGIN { exit !(b > 0.01) }' && [ "${moved:-0}" -gt 1000 ]; then
+      ok "the installed saver draws $1 (mean $bright, $moved pixels changed in 1 s)"
+    else
+      fail "the installed saver's picture of $1: mean $bright, $moved pixels changed in 1 s"
+    fi
+    xdotool windowfocus "$window" 2>/dev/null
+    xdotool key space
+    wait_exit "$saver" 15 || { fail "the installed saver did not end on a key press"; kill "$saver" 2>/dev/null; }
   else
-    fail "the installed saver's picture: mean $bright, $moved pixels changed in 1 s"
+    fail "the installed saver opened no window"; kill "$saver" 2>/dev/null
   fi
-  xdotool windowfocus "$window" 2>/dev/null
-  xdotool key space
-  wait_exit "$saver" 15 || { fail "the installed saver did not end on a key press"; kill "$saver" 2>/dev/null; }
+  wineserver_kill
+}
+# Pixels of screenshot $1 within a small distance of colour $2.
+pixels_of_colour() {
+  convert "$1" -alpha off -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" \
+    -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+# Pure green and pure magenta: palette colours that no sample prop has.
+own_colours=('#00FF00' '#FF00FF')
+run_installed_saver "the sample props" "$work/samples"
+for colour in "${own_colours[@]}"; do
+  n="$(pixels_of_colour "$work/samples-1.png" "$colour")"
+  [ "${n:-1}" -lt 50 ] || fail "the samples' picture already has $n pixels of $colour: it cannot tell the user's pictures"
+done
+
+# ---------------------------------------------------------------- the user's own pictures
+# Two pictures dropped onto the installed proptool.exe (Explorer passes them as its only
+# arguments) make the user's own prop file, which the saver then takes before the samples.
+pictures="$work/pictures"
+rm -rf "$pictures"
+mkdir -p "$pictures"
+convert -size 256x256 xc:none -fill "${own_colours[0]}" -draw 'circle 128,128 128,10' "$pictures/green disc.png" &&
+  convert -size 120x60 "xc:${own_colours[1]}" "$pictures/magenta.gif" || fail "could not draw the pictures"
+appdata_win="$(wine cmd /c echo %APPDATA% | tr -d '\r')"
+own="$(wine winepath -u "$appdata_win\\Orvane\\props.prp" 2>/dev/null | tr -d '\r')"
+installed_proptool='C:\Program Files\Orvane\proptool.exe'
+dropped="$(cd "$pictures" && wine "$installed_proptool" "$(winpath "$pictures/green disc.png")" \
+             "$(winpath "$pictures/magenta.gif")" </dev/null 2>&1 | tr -d '\r')"
+code=$?
+listing="$(wine "$installed_proptool" list "$appdata_win\\Orvane\\props.prp" </dev/null 2>&1 | tr -d '\r')"
+if [ "$code" = 0 ] && [ -f "$own" ] && [ "$(echo "$listing" | tail -n1)" = "2 props" ]; then
+  ok "pictures dropped onto the installed proptool.exe make %APPDATA%\\Orvane\\props.prp with 2 props"
 else
-  fail "the installed saver opened no window"; kill "$saver" 2>/dev/null
+  fail "the installed proptool.exe with two pictures (exit $code): $(echo "$dropped" | tr '\n' ' ')/ $(echo "$listing" | tail -n1)"
 fi
-wineserver_kill
+cp "$own" "$work/own.prp" 2>/dev/null
+run_installed_saver "the user's own pictures" "$work/own"
+counts=""
+for colour in "${own_colours[@]}"; do counts+=" $(pixels_of_colour "$work/own-1.png" "$colour")"; done
+if awk -v c="$counts" 'BEGIN { n = split(c, a, " "); for (i = 1; i <= n; ++i) if (a[i] < 2000) exit 1 }'; then
+  ok "the saver shows the user's pictures, not the samples (green and magenta pixels:$counts)"
+else
+  fail "the user's pictures are not on the screen (green and magenta pixels:$counts)"
+fi
 
 # ---------------------------------------------------------------- upgrade and downgrade
 newer="$work/dist-1.0.1"
@@ -188,6 +251,7 @@ if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null; then
   wine reg add "$settings_key" /v UseMirrors /t REG_DWORD /d 0 /f >/dev/null 2>&1
   if msiexec /x "$newer/Orvane-1.0.1-x64.msi"; then ok "silent uninstall succeeded"; else fail "msiexec /x exited with $?"; fi
   check_removed "uninstall"
+  if cmp -s "$own" "$work/own.prp"; then ok "uninstall leaves the user's own prop file alone"; else fail "uninstall touched $own"; fi
   if wine reg query "$settings_key" /v UseMirrors 2>/dev/null | tr -d '\r' | grep -q 'REG_DWORD *0x0$'; then
     ok "uninstall keeps the user's settings key"
   else

@@ -166,6 +166,15 @@ for f in "$sys64" "$sys32"; do
     fail "${f#"$drive_c"/}: manifest and version read as: $(echo "$got" | tr '\n' ' ')"
   fi
 done
+# proptool.exe, a console program: the same without the DPI settings, under its own names.
+got="$(probe_file "$proptool64" | grep -v '^machine=')"
+if [ "$got" = "$(echo "$expected_resources" | sed -e '/^dpiAware/s/=.*/=(none)/' \
+                   -e 's/^FileDescription=.*/FileDescription=Orvane pictures to props/' \
+                   -e 's/^OriginalFilename=.*/OriginalFilename=proptool.exe/')" ]; then
+  ok "proptool.exe: Vista to 11, asInvoker, version 1.0.0.0"
+else
+  fail "proptool.exe: manifest and version read as: $(echo "$got" | tr '\n' ' ')"
+fi
 
 # The installed saver, started from the system folder, draws the props it finds: $1 names
 # them; screenshots $2-1.png and $2-2.png, a second apart.

@@ -452,13 +452,17 @@ TEST_F(OwnPropFileTest, AFullOrForeignFileIsLeftAsItIs) {
   EXPECT_EQ(lines(full.out)[2], "  sea.bmp: not added, the file is full (529 props, as many as the saver shows at once)");
   EXPECT_EQ(listed().at(528), "528 1528 44x29 sun");
 
-  // Damaged, or holding more than props: not rewritten, nothing added.
+  // Damaged, holding more than props, or with props under a second 'Prop' type entry, which
+  // the saver never reads: not rewritten, nothing added.
   std::vector<proptool::ResourceEntry> other = {proptest::propEntry(600, proptest::rowProp({7}))};
   other.push_back(other[0]);
   other[1].type = resTypeCode('I', 'c', 'o', 'n');
+  std::vector<uint8_t> twoPropTypes = proptool::buildResourceFile(other);
+  restest::putLE32(twoPropTypes, restest::getLE32(twoPropTypes, 8) + 24 + 12, kPropResourceType);
   const std::vector<uint8_t> good = proptool::buildResourceFile({proptest::propEntry(600, proptest::rowProp({7}))});
   const std::vector<uint8_t> cut(good.begin(), good.begin() + long(good.size() / 2));
-  for (const auto& bytes : {proptool::buildResourceFile(other), cut, std::vector<uint8_t>(100, 0xFF)}) {
+  for (const auto& bytes :
+       {proptool::buildResourceFile(other), twoPropTypes, cut, std::vector<uint8_t>(100, 0xFF)}) {
     ASSERT_TRUE(proptest::writeFile(own, bytes));
     ToolRun refused = proptoolRun({a});
     EXPECT_EQ(refused.code, 1);

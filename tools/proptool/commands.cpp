@@ -341,12 +341,13 @@ int commandAtlas(const std::vector<std::string>& args, std::ostream& out, std::o
 }
 
 // The props already in the user's own prop file, every byte kept. False, with the reason,
-// when the file cannot be read whole or holds anything besides props: it is then left as it
-// is rather than rewritten with less in it.
+// when the file cannot be read whole, holds anything besides props, or lists props under a
+// second 'Prop' type entry, which the resource library never reads: it is then left as it is
+// rather than rewritten with less in it.
 bool readOwnProps(const std::string& path, std::vector<ResourceEntry>* entries, std::string* problem) {
   std::vector<uint8_t> bytes;
   if (!readWholeFile(path, kOwnFileMaxBytes, &bytes, problem)) return false;
-  // The type list, read here only to see that 'Prop' is the only type with resources.
+  // The type list, read here only to see that one 'Prop' entry is the only type with resources.
   auto le32 = [&](uint64_t at, uint32_t* v) {
     if (at + 4 > bytes.size()) return false;
     *v = uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
@@ -360,13 +361,15 @@ bool readOwnProps(const std::string& path, std::vector<ResourceEntry>* entries, 
     *problem = damaged;
     return false;
   }
+  bool propTypeSeen = false;
   for (uint32_t t = 0; t < typeCount; ++t) {
     uint32_t type = 0, count = 0;
     const uint64_t at = uint64_t(mapOffset) + typeListOffset + uint64_t(t) * 12;
-    if (!le32(at, &type) || !le32(at + 4, &count)) {
+    if (!le32(at, &type) || !le32(at + 4, &count) || (type == kPropResourceType && propTypeSeen)) {
       *problem = damaged;
       return false;
     }
+    propTypeSeen = propTypeSeen || type == kPropResourceType;
     if (type != kPropResourceType && count != 0) {
       *problem = path + " holds more than props";
       return false;

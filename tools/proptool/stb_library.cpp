@@ -2,8 +2,20 @@
 // formats proptool takes, no file access of its own (files are read by proptool, so names in
 // any script work on Windows), and no picture larger than proptool would accept.
 #include <cstdlib>
+#include <cstring>
 
 #include "proptool/picture_io.h"
+
+namespace {
+
+// realloc whose new part starts zeroed, as a fresh block from calloc does.
+void* reallocZeroed(void* block, size_t oldSize, size_t newSize) {
+  void* grown = std::realloc(block, newSize);
+  if (grown != nullptr && newSize > oldSize) std::memset(static_cast<char*>(grown) + oldSize, 0, newSize - oldSize);
+  return grown;
+}
+
+}  // namespace
 
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
@@ -11,11 +23,14 @@
 #define STBI_ONLY_GIF
 #define STBI_NO_STDIO
 #define STBI_MAX_DIMENSIONS proptool::kPictureMaxSide
-// Every block the library takes starts zeroed: its JPEG reader (2.27, Debian 12's) decodes a
-// scan with a Huffman table that no table segment defined from whatever its fresh memory
-// held, and reads far outside the table; from zeroed memory it reads zeros.
+// Every byte of memory the image reader takes starts zeroed, in fresh blocks and in the new
+// part of grown ones: its JPEG reader (2.27, Debian 12's) decodes a scan with a Huffman table
+// that no table segment defined from whatever its fresh memory held, and reads far outside
+// the table; from zeroed memory it reads zeros. The reader grows blocks only through the
+// sized form, which knows the old size; STBI_REALLOC is left undefined so that any other use
+// would not compile.
 #define STBI_MALLOC(size) std::calloc(1, size)
-#define STBI_REALLOC(block, size) std::realloc(block, size)
+#define STBI_REALLOC_SIZED(block, oldSize, newSize) reallocZeroed(block, oldSize, newSize)
 #define STBI_FREE(block) std::free(block)
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO

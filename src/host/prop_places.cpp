@@ -1,13 +1,27 @@
 // The Linux module's prop-file places.
 #include "host/prop_places.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "props/prop_atlas.h"
+
 namespace {
+
+constexpr const char* kFixedProgramFiles = "c:\\Program Files\\";
 
 // "a" + "/" + "b" with exactly one slash between them.
 std::string joinPath(std::string a, const std::string& b) {
   while (a.size() > 1 && a.back() == '/') a.pop_back();
   if (a != "/") a += '/';
   return a + b;
+}
+
+// A fixed path below the programs' folder, with '/' between its parts: "TheKorrin/korrin.prp".
+std::string underProgramFiles(const char* fixedPath) {
+  std::string rest = fixedPath + std::strlen(kFixedProgramFiles);
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  return rest;
 }
 
 }  // namespace
@@ -27,8 +41,8 @@ std::vector<std::string> linuxPropPlaces(const PropPlaceInputs& in) {
     // The client's two fixed paths, as Wine maps drive C: into the prefix.
     for (const char* programFiles : {"Program Files", "Program Files (x86)"}) {
       const std::string base = joinPath(joinPath(prefix, "drive_c"), programFiles);
-      places.push_back(joinPath(base, "TheKorrin/korrin.prp"));
-      places.push_back(joinPath(base, "Sabrel/TheKorrin/korrin.prp"));
+      places.push_back(joinPath(base, underProgramFiles(kPropFirstPath)));
+      places.push_back(joinPath(base, underProgramFiles(kPropSecondPath)));
     }
   }
 

@@ -24,19 +24,24 @@ std::string underProgramFiles(const char* fixedPath) {
   return rest;
 }
 
+bool isAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
 }  // namespace
+
+std::string linuxOwnPropFile(const std::string& xdgDataHome, const std::string& home) {
+  // A relative $XDG_DATA_HOME is invalid and ignored, as the XDG base directories say.
+  if (isAbsolute(xdgDataHome)) return joinPath(xdgDataHome, "orvane/props.prp");
+  if (isAbsolute(home)) return joinPath(home, ".local/share/orvane/props.prp");
+  return std::string();
+}
 
 std::vector<std::string> linuxPropPlaces(const PropPlaceInputs& in) {
   std::vector<std::string> places;
-  // A relative $XDG_DATA_HOME is invalid and ignored, as the XDG base directories say.
-  if (!in.xdgDataHome.empty() && in.xdgDataHome[0] == '/') {
-    places.push_back(joinPath(in.xdgDataHome, "orvane/props.prp"));
-  } else if (!in.home.empty()) {
-    places.push_back(joinPath(in.home, ".local/share/orvane/props.prp"));
-  }
+  const std::string own = linuxOwnPropFile(in.xdgDataHome, in.home);
+  if (!own.empty()) places.push_back(own);
 
   std::string prefix = in.winePrefix;
-  if (prefix.empty() && !in.home.empty()) prefix = joinPath(in.home, ".wine");
+  if (prefix.empty() && isAbsolute(in.home)) prefix = joinPath(in.home, ".wine");
   if (!prefix.empty()) {
     // The client's two fixed paths, as Wine maps drive C: into the prefix.
     for (const char* programFiles : {"Program Files", "Program Files (x86)"}) {

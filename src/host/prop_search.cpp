@@ -7,7 +7,6 @@
 namespace {
 
 constexpr const char* kFixedProgramFiles = "c:\\Program Files";
-constexpr const char* kOwnFile = "\\Orvane\\props.prp";
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -40,11 +39,16 @@ void addProgramFolder(std::vector<std::string>& list, const std::string& folder)
 }
 
 void addOwnFile(std::vector<std::string>& list, const std::string& folder) {
-  const std::string base = withoutTrailingSeparators(folder);
-  if (!base.empty()) add(list, base + kOwnFile);
+  const std::string path = windowsOwnPropFile(folder);
+  if (!path.empty()) add(list, path);
 }
 
 }  // namespace
+
+std::string windowsOwnPropFile(const std::string& appDataFolder) {
+  const std::string base = withoutTrailingSeparators(appDataFolder);
+  return base.empty() ? base : base + "\\Orvane\\props.prp";
+}
 
 std::vector<std::string> windowsPropCandidates(const PropSearchFolders& folders) {
   std::vector<std::string> list{kPropFirstPath, kPropSecondPath};

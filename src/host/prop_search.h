@@ -12,6 +12,12 @@ struct PropSearchFolders {
   std::string commonAppData;    // application data shared by every user
 };
 
+// The Orvane prop file in an application-data folder, <folder>\Orvane\props.prp (trailing
+// separators of the folder dropped); empty for an unnamed (empty) folder. In the user's
+// roaming folder it is the user's own prop file, where proptool.exe adds pictures and the
+// saver looks; in the machine's folder it holds the installed samples.
+std::string windowsOwnPropFile(const std::string& appDataFolder);
+
 // The prop files to try, in order: the two fixed paths; the same two under the 32-bit
 // programs' folder and under the system's programs' folder, each only where that folder is
 // not "c:\Program Files" (the fixed paths already look there); the user's own file,

@@ -53,12 +53,13 @@ std::string environment(const char* name) {
   return value ? value : "";
 }
 
+// $HOME when it is an absolute path, else the home folder the user database names (proptool
+// asks the same way, so both agree on the user's own prop file).
 std::string homeFolder() {
   std::string home = environment("HOME");
-  if (home.empty()) {
-    if (const passwd* user = getpwuid(getuid())) {
-      if (user->pw_dir) home = user->pw_dir;
-    }
+  if (home.empty() || home[0] != '/') {
+    const passwd* user = getpwuid(getuid());
+    home = user && user->pw_dir ? user->pw_dir : "";
   }
   return home;
 }

@@ -123,6 +123,7 @@ TEST(PropPlaces, InTheOrderTheyAreTried) {
        {"/h/.local/share/orvane/props.prp", prefix + "/TheKorrin/korrin.prp", prefix + "/Sabrel/TheKorrin/korrin.prp",
         prefix + " (x86)/TheKorrin/korrin.prp", prefix + " (x86)/Sabrel/TheKorrin/korrin.prp"}},
       {{"", "", "", "/s.prp"}, {"/s.prp"}},
+      {{"", "rel/home", "", "/s.prp"}, {"/s.prp"}},  // a relative home folder is none
       {{"/", "/", "", ""},
        {"/orvane/props.prp", "/.wine/drive_c/Program Files/TheKorrin/korrin.prp",
         "/.wine/drive_c/Program Files/Sabrel/TheKorrin/korrin.prp",

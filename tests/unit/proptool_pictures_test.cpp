@@ -13,10 +13,14 @@
 #include <set>
 #include <sstream>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <stb/stb_image_write.h>
 
 #include "props/prop_atlas.h"
 #include "proptool/commands.h"
+#include "proptool/file_access.h"
 #include "proptool/picture_io.h"
 #include "proptool/picture_to_prop.h"
 #include "support/prop_files.h"
@@ -470,6 +474,39 @@ TEST_F(OwnPropFileTest, AFullOrForeignFileIsLeftAsItIs) {
     EXPECT_NE(refused.err.find("left as it is"), std::string::npos) << refused.err;
     EXPECT_EQ(readBytes(own), bytes);
   }
+}
+
+// The user's own prop file is where the module looks first: $XDG_DATA_HOME when absolute,
+// else the home folder, from $HOME when absolute or else from the user database, as the
+// module finds it.
+TEST(OwnPropFilePlace, FollowsTheEnvironmentAsTheModuleDoes) {
+  const passwd* user = getpwuid(getuid());
+  ASSERT_TRUE(user && user->pw_dir && user->pw_dir[0] == '/');
+  const std::string fromDatabase = std::string(user->pw_dir) + "/.local/share/orvane";
+  struct Case {
+    const char* xdgDataHome;  // nullptr: unset
+    const char* home;
+    std::string folder;
+  };
+  const Case cases[] = {
+      {"/x/data", "/h", "/x/data/orvane"}, {"rel", "/h/", "/h/.local/share/orvane"},
+      {nullptr, nullptr, fromDatabase},     {"", "", fromDatabase},
+      {nullptr, "rel/home", fromDatabase},
+  };
+  std::map<std::string, std::pair<bool, std::string>> saved;
+  for (const char* name : {"XDG_DATA_HOME", "HOME"}) {
+    const char* value = std::getenv(name);
+    saved[name] = {value != nullptr, value ? value : ""};
+  }
+  auto set = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
+  for (const Case& c : cases) {
+    set("XDG_DATA_HOME", c.xdgDataHome);
+    set("HOME", c.home);
+    const std::string what = std::string(c.xdgDataHome ? c.xdgDataHome : "(unset)") + " | " + (c.home ? c.home : "(unset)");
+    EXPECT_EQ(proptool::userPropFolder(), c.folder) << what;
+    EXPECT_EQ(proptool::userPropFilePath(), c.folder + "/props.prp") << what;
+  }
+  for (const auto& [name, value] : saved) set(name.c_str(), value.first ? value.second.c_str() : nullptr);
 }
 
 }  // namespace

@@ -69,13 +69,9 @@ std::string baseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string userPropFilePath() {
-  const std::string folder = userPropFolder();
-#ifdef _WIN32
-  return folder.empty() ? folder : folder + "\\props.prp";
-#else
-  return folder.empty() ? folder : folder + "/props.prp";
-#endif
+std::string userPropFolder() {
+  const std::string file = userPropFilePath();  // always <folder><separator>props.prp
+  return file.empty() ? file : file.substr(0, file.size() - baseName(file).size() - 1);
 }
 
 }  // namespace proptool

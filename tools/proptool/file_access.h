@@ -31,10 +31,11 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
 // The name under which the resource library (narrow fopen) opens `path`.
 std::string resourceLibraryPath(const std::string& path);
 
-// The user's own prop file and its folder: %APPDATA%\Orvane\props.prp on Windows,
-// $XDG_DATA_HOME/orvane/props.prp (~/.local/share when unset) elsewhere. Empty when unknown.
-std::string userPropFolder();
+// The user's own prop file and its folder, as the saver finds them (windowsOwnPropFile,
+// linuxOwnPropFile): %APPDATA%\Orvane\props.prp on Windows, $XDG_DATA_HOME/orvane/props.prp
+// (~/.local/share when unset) elsewhere. Empty when unknown.
 std::string userPropFilePath();
+std::string userPropFolder();
 
 // The last part of a path (after the last separator).
 std::string baseName(const std::string& path);

@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <pwd.h>
 #include <unistd.h>
 
+#include "host/prop_places.h"
 #include "proptool/file_access.h"
 
 namespace proptool {
@@ -33,12 +35,17 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
 
 std::string resourceLibraryPath(const std::string& path) { return path; }
 
-std::string userPropFolder() {
+std::string userPropFilePath() {
+  // The home folder as the screen-saver module finds it: $HOME when it is an absolute path,
+  // else the user database's.
   const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/orvane";
   const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/share/orvane";
-  return "";
+  std::string homeFolder = home && home[0] == '/' ? home : "";
+  if (homeFolder.empty()) {
+    const passwd* user = getpwuid(getuid());
+    if (user && user->pw_dir) homeFolder = user->pw_dir;
+  }
+  return linuxOwnPropFile(data ? data : "", homeFolder);
 }
 
 }  // namespace proptool

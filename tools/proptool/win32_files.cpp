@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "host/prop_search.h"
 #include "proptool/file_access.h"
 
 namespace proptool {
@@ -75,10 +76,10 @@ std::string resourceLibraryPath(const std::string& path) {
   return narrow.empty() ? path : narrow;
 }
 
-std::string userPropFolder() {
+std::string userPropFilePath() {
   wchar_t folder[MAX_PATH];
   if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) return "";
-  return utf8(folder) + "\\Orvane";
+  return windowsOwnPropFile(utf8(folder));
 }
 
 }  // namespace proptool

@@ -14,7 +14,9 @@ ok() { echo "ok: $*"; }
 
 e2e_start() {
   e2e_displayfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp "${@:2}" 3>"$e2e_displayfile" 2>/dev/null &
+  # -noreset: by default the server resets when its last client leaves and drops a client
+  # that connects meanwhile (a program starting as an xdotool poll ends).
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset "${@:2}" 3>"$e2e_displayfile" 2>/dev/null &
   e2e_xvfb=$!
   trap e2e_finish EXIT
   for _ in $(seq 100); do [ -s "$e2e_displayfile" ] && break; sleep 0.1; done

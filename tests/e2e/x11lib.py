@@ -82,9 +82,12 @@ def wait_exit(process, seconds):
 
 # ------------------------------------------------------------------ the X server
 def start_xvfb(size):
-    """Starts Xvfb on a free display with one screen of `size` ("WxH") and sets DISPLAY."""
+    """Starts Xvfb on a free display with one screen of `size` ("WxH") and sets DISPLAY.
+    -noreset: by default the server resets when its last client leaves, and drops a client
+    that connects meanwhile (a program starting as an xdotool poll ends)."""
     read_end, write_end = os.pipe()
-    server = start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+    server = start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", size + "x24", "-nolisten", "tcp",
+                    "-noreset"],
                    pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     number = b""

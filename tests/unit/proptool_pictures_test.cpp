@@ -24,34 +24,17 @@
 #include "proptool/picture_io.h"
 #include "proptool/picture_to_prop.h"
 #include "support/prop_files.h"
+#include "support/proptool_run.h"
 #include "support/resfile_builder.h"
 
 namespace {
 
 using proptool::RgbaImage;
 
-struct ToolRun {
-  int code;
-  std::string out, err;
-};
-
-ToolRun proptoolRun(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int code = proptool::runProptool(args, out, err);
-  return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) result.push_back(line);
-  return result;
-}
-
-std::vector<uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using proptest::lines;
+using proptest::proptoolRun;
+using proptest::readBytes;
+using proptest::ToolRun;
 
 struct Rgba {
   uint8_t r, g, b, a;

@@ -59,3 +59,8 @@ install_props() {
   mkdir -p "$WINEPREFIX/drive_c/Program Files/TheKorrin"
   cp "$1" "$WINEPREFIX/drive_c/Program Files/TheKorrin/korrin.prp"
 }
+# Screenshot measures. Lit pixels: those brighter than a tenth of white. The kaleidoscope's
+# sprites may all be small at a given moment, so a picture counts as drawn by how many pixels
+# are lit at all, not by its mean brightness: a black frame has none.
+lit_pixels() { convert "$1" -colorspace Gray -threshold 10% -format '%[fx:round(mean*w*h)]' info: 2>/dev/null; }
+differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'; }

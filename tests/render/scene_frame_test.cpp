@@ -370,6 +370,25 @@ TEST_F(SceneFrame, FeedbackPassCapturesThisFrame) {
   }
 }
 
+// The feedback pass's frames are fixed, mirrors on, pixel for pixel (llvmpipe): taken from
+// the renderer before the scene became an instance.
+TEST_F(SceneFrame, FeedbackFramesAreGolden) {
+  makeScene(77);
+  REQUIRE_FEEDBACK_PASS();
+  if (!driverIsMesa()) GTEST_SKIP() << "the golden frames are llvmpipe's";
+  ProbeEffect* probe = installProbe();
+  probe->overPrevious = true;
+  probe->feedback = true;
+  probe->drawing = lopsided;
+  uint64_t h = 14695981039346656037ull;
+  for (int n = 1; n <= 6; ++n) {
+    setTime(0.25 * n);
+    scene->renderFrame(kFrameWordMirrors);
+    for (uint8_t b : readFrame()) h = (h ^ b) * 1099511628211ull;
+  }
+  EXPECT_EQ(h, 0xeacf4c6ecb62c6cdull);
+}
+
 TEST_F(SceneFrame, FeedbackTrailIsTwentyFadingMagnifiedQuads) {
   makeScene();
   std::vector<GLfloat> buffer(20000);

@@ -4,8 +4,6 @@
 
 #include "effects/prop_drift_effect.h"
 
-PropDriftEffect* currentEffect = nullptr;
-
 Effect* createEffect(int32_t index, MirrorScene* scene) {
   if (index != 0) return nullptr;
   return new (std::nothrow) PropDriftEffect(scene, false);

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 struct MirrorScene;
-class PropDriftEffect;
 
 class Effect {
  public:
@@ -43,7 +42,3 @@ class Effect {
 // Makes effect number index for the scene: index 0 is the drifting props effect; any
 // other index, and a failed allocation, yields nullptr. The caller owns the result.
 Effect* createEffect(int32_t index, MirrorScene* scene);
-
-// The live drifting props effect, through which its sprites and the atlas builder
-// reach it; nullptr before the first one is made and after it is destroyed.
-extern PropDriftEffect* currentEffect;

@@ -16,13 +16,10 @@ constexpr int32_t kCellsPerRow = 23;
 
 double f() { return orvane::randomFraction(); }
 
-// The effect the sprites belong to, and its scene's time and current edge length.
-float sceneTimeNow() {
-  const MirrorScene* scene = currentEffect ? currentEffect->scene : nullptr;
-  return scene ? scene->sceneTime : 0.0f;
-}
-float currentEdgeLength() {
-  const MirrorScene* scene = currentEffect ? currentEffect->scene : nullptr;
+// The time and the current edge length of the scene an effect belongs to.
+float sceneTimeNow(const PropDriftEffect& effect) { return effect.scene ? effect.scene->sceneTime : 0.0f; }
+float currentEdgeLength(const PropDriftEffect& effect) {
+  const MirrorScene* scene = effect.scene;
   return scene && scene->currentSet ? scene->currentSet->edgeLength : 0.0f;
 }
 
@@ -30,7 +27,6 @@ float currentEdgeLength() {
 
 PropDriftEffect::PropDriftEffect(MirrorScene* owner, bool randomCellsAtStart) : Effect(owner) {
   randomCells = randomCellsAtStart;
-  currentEffect = this;
   sprites = nullptr;
   segmentLength = 0;
   segmentStep = 0;
@@ -44,8 +40,6 @@ PropDriftEffect::PropDriftEffect(MirrorScene* owner, bool randomCellsAtStart) : 
 PropDriftEffect::~PropDriftEffect() {
   delete[] sprites;
   delete atlas;
-  // Nothing may reach a destroyed effect through the process-wide pointer.
-  if (currentEffect == this) currentEffect = nullptr;
 }
 
 void PropDriftEffect::init() {
@@ -53,7 +47,7 @@ void PropDriftEffect::init() {
   setUpAtlas();
   if (sprites) {
     for (int32_t i = 0; i < kSpriteCount; ++i) {
-      sprites[i].spawn(static_cast<float>(static_cast<double>(i) * kSpriteLifeSpacing));
+      sprites[i].spawn(*this, static_cast<float>(static_cast<double>(i) * kSpriteLifeSpacing));
     }
   }
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -64,7 +58,9 @@ void PropDriftEffect::setUpAtlas() {
   atlas = new (std::nothrow) PropAtlas();
   if (atlas) {
     *atlas = PropAtlas{0, 0, 0};
-    buildPropAtlas(atlas);
+    const PropAtlasBuild built = buildPropAtlas(atlas);
+    cellCount = built.cellCount;
+    atlasBuildMs = built.buildMs;
   } else {
     cellCount = 0;  // no record, no texture: the sprites are not drawn
   }
@@ -74,7 +70,7 @@ void PropDriftEffect::setUpAtlas() {
 void PropDriftEffect::update() {
   randomCells = true;
   if (!sprites) return;
-  for (int32_t i = 0; i < kSpriteCount; ++i) sprites[i].update();
+  for (int32_t i = 0; i < kSpriteCount; ++i) sprites[i].update(*this);
 }
 
 void PropDriftEffect::draw() {
@@ -143,24 +139,22 @@ void PropDriftEffect::stepSegment() {
   spin = static_cast<float>(spinFrom + e * spinDelta);
 }
 
-void PropSprite::spawn(float t) {
+void PropSprite::spawn(PropDriftEffect& effect, float t) {
   life = t;
-  respawn();
+  respawn(effect);
 }
 
-void PropSprite::respawn() {
-  PropDriftEffect* effect = currentEffect;
-  if (!effect) return;
-  birthTime = static_cast<float>(static_cast<double>(sceneTimeNow()) - 8.0 * life);
-  spinRate = static_cast<float>(2.0 * f() * effect->spin);
-  scale = static_cast<float>(f() * effect->size + 0.25);
-  if (effect->randomCells) {
-    cell = static_cast<int32_t>(f() * effect->cellCount);
+void PropSprite::respawn(PropDriftEffect& effect) {
+  birthTime = static_cast<float>(static_cast<double>(sceneTimeNow(effect)) - 8.0 * life);
+  spinRate = static_cast<float>(2.0 * f() * effect.spin);
+  scale = static_cast<float>(f() * effect.size + 0.25);
+  if (effect.randomCells) {
+    cell = static_cast<int32_t>(f() * effect.cellCount);
   } else {
-    cell = effect->sharedCell;
+    cell = effect.sharedCell;
   }
-  const int32_t w = effect->atlas ? effect->atlas->width : 0;
-  const int32_t h = effect->atlas ? effect->atlas->height : 0;
+  const int32_t w = effect.atlas ? effect.atlas->width : 0;
+  const int32_t h = effect.atlas ? effect.atlas->height : 0;
   if (w > 0 && h > 0) {
     texU = static_cast<float>(static_cast<double>(kCellPixels * (cell % kCellsPerRow)) / w);
     texV = static_cast<float>(static_cast<double>(kCellPixels * (cell / kCellsPerRow)) / h);
@@ -173,16 +167,14 @@ void PropSprite::respawn() {
   position.z = static_cast<float>(2.0 * f());
 }
 
-void PropSprite::update() {
-  PropDriftEffect* effect = currentEffect;
-  if (!effect) return;
+void PropSprite::update(PropDriftEffect& effect) {
   // Read first: a switch that this sprite's own birth asks for reaches it next frame.
-  const double edge = currentEdgeLength();
-  life = static_cast<float>((static_cast<double>(sceneTimeNow()) - birthTime) * 0.125);
+  const double edge = currentEdgeLength(effect);
+  life = static_cast<float>((static_cast<double>(sceneTimeNow(effect)) - birthTime) * 0.125);
   if (life > 1.0f) {
     life = life - std::trunc(life);  // several lifetimes over: born again once
-    effect->stepSegment();
-    respawn();
+    effect.stepSegment();
+    respawn(effect);
   }
   position.x = static_cast<float>(3.0 * edge * life - edge);
   angle = static_cast<float>(static_cast<double>(spinRate) * life);

@@ -15,8 +15,10 @@ constexpr float kSpriteLifetime = 8.0f;
 // The float nearest 1/29 (bits 0x3D0D3DCB): 29 times it rounds to exactly 1.0.
 constexpr float kSpriteLifeSpacing = 0.034482758f;
 
-// One sprite. Sprites hold no pointer to their effect: they reach it, and through it
-// the scene, through currentEffect.
+class PropDriftEffect;
+
+// One sprite. Sprites hold no pointer to their effect: the effect that owns them hands
+// itself, and through it its scene, to every call that needs it.
 struct PropSprite {
   Vec3 position;
   float life = 0.0f;       // elapsed fraction of the current life, 0..1 after an update
@@ -28,11 +30,11 @@ struct PropSprite {
   float texU = 0.0f, texV = 0.0f, texW = 0.0f, texH = 0.0f;
 
   // Starts a life at fraction t of the lifetime.
-  void spawn(float t);
+  void spawn(PropDriftEffect& effect, float t);
   // Born again: new phase-keeping birth time, spin, size, cell and place.
-  void respawn();
+  void respawn(PropDriftEffect& effect);
   // Advances the life; wraps it (one birth, one segment step) once it exceeds 1.
-  void update();
+  void update(PropDriftEffect& effect);
   // The textured square (list-recordable commands only).
   void draw() const;
 };
@@ -66,5 +68,6 @@ class PropDriftEffect : public Effect {
   int32_t sharedCell = 0;
   int32_t cellCount = 16;
   PropAtlas* atlas = nullptr;  // owned record; its texture lives on in the context
+  double atlasBuildMs = 0.0;   // wall time the atlas took to build, for statistics
   bool randomCells = false;
 };

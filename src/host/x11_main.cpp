@@ -24,7 +24,7 @@
 #include "host/x11_host.h"
 #include "props/prop_atlas.h"
 #include "scene/mirror_scene.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 
 // The installed samples, relative to the folder the program is installed in.
 #ifndef ORVANE_SAMPLES_FROM_PROGRAM

@@ -3,8 +3,6 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "effects/effect.h"
-#include "effects/prop_drift_effect.h"
 #include "scene/gl_headers.h"
 
 namespace {
@@ -21,11 +19,6 @@ bool proxyHolds(int32_t size) {
 }
 
 AtlasSizeProbe sizeProbe = proxyHolds;
-double lastBuildMs = 0.0;
-
-void storeCellCount(int32_t loaded) {
-  if (currentEffect) currentEffect->cellCount = loaded;
-}
 
 // Makes the record's texture and uploads size x size pixels into it.
 void upload(PropAtlas* atlas, int32_t size, const uint8_t* pixels) {
@@ -40,35 +33,34 @@ void upload(PropAtlas* atlas, int32_t size, const uint8_t* pixels) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }
 
-// Builds and uploads; the wall time is taken around it.
-void buildAtlas(PropAtlas* atlas) {
+// Builds and uploads; returns the number of props loaded.
+int32_t buildAtlas(PropAtlas* atlas) {
   // A driver that cannot hold the atlas would leave the texture incomplete, and every
   // sprite an opaque white square; a buffer that cannot be had leaves nothing to paint.
   // Both degrade as a missing prop file does, before the file is read at all.
   uint8_t* buffer = nullptr;
   if (sizeProbe(kPropAtlasSize)) buffer = static_cast<uint8_t*>(std::malloc(kPropAtlasBytes));
   if (buffer == nullptr) {
-    storeCellCount(0);
     upload(atlas, kFallbackSize, kTransparentPixels);
-    return;
+    return 0;
   }
   int32_t loaded = buildPropAtlasPixels(buffer);
   if (loaded < 0) loaded = 0;
   if (loaded > kPropSlots) loaded = kPropSlots;
-  storeCellCount(loaded);
   upload(atlas, kPropAtlasSize, buffer);
   std::free(buffer);
+  return loaded;
 }
 
 }  // namespace
 
 void setAtlasSizeProbe(AtlasSizeProbe probe) { sizeProbe = probe ? probe : proxyHolds; }
 
-double propAtlasLastBuildMs() { return lastBuildMs; }
-
-void buildPropAtlas(PropAtlas* atlas) {
-  if (atlas == nullptr) return;
+PropAtlasBuild buildPropAtlas(PropAtlas* atlas) {
+  PropAtlasBuild built;
+  if (atlas == nullptr) return built;
   const auto start = std::chrono::steady_clock::now();
-  buildAtlas(atlas);
-  lastBuildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  built.cellCount = buildAtlas(atlas);
+  built.buildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return built;
 }

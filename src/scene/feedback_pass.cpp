@@ -5,7 +5,6 @@
 
 #include "scene/gl_headers.h"
 #include "scene/mirror_scene.h"
-#include "scene/renderer_state.h"
 
 bool extensionsOfferFeedback(const char* extensions) {
   if (extensions == nullptr) return false;
@@ -13,14 +12,14 @@ bool extensionsOfferFeedback(const char* extensions) {
          std::strstr(extensions, "GL_ARB_multitexture") != nullptr;
 }
 
-void setUpFeedbackPass() {
+void MirrorScene::setUpFeedbackPass() {
   const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  renderer::feedbackCapable = extensionsOfferFeedback(extensions);
-  if (!renderer::feedbackCapable) return;
+  feedbackCapable = extensionsOfferFeedback(extensions);
+  if (!feedbackCapable) return;
 
   GLuint name = 0;
   glGenTextures(1, &name);
-  renderer::feedbackTexture = name;
+  feedbackTexture = name;
   glBindTexture(GL_TEXTURE_2D, name);
   // Scratch pixels, all zero. Should they not be allocatable, the storage is made
   // without contents: every frame that shows the texture captures into it first.
@@ -51,7 +50,7 @@ void endOverlay() {
 void MirrorScene::captureFeedback(const MirrorSet& set) {
   glViewport(0, 0, kFeedbackSize, kFeedbackSize);
   drawReplicas(set);
-  glBindTexture(GL_TEXTURE_2D, renderer::feedbackTexture);
+  glBindTexture(GL_TEXTURE_2D, feedbackTexture);
   glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, 0, 0, kFeedbackSize, kFeedbackSize, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glViewport(0, 0, width, height);
@@ -64,7 +63,7 @@ void MirrorScene::drawFeedbackTrail(int32_t count, float step) {
   glDisable(GL_DEPTH_TEST);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   glEnable(GL_BLEND);
-  glBindTexture(GL_TEXTURE_2D, renderer::feedbackTexture);
+  glBindTexture(GL_TEXTURE_2D, feedbackTexture);
 
   beginOverlay();
   const float alphaStep = count > 0 ? static_cast<float>(0.2 / count) : 0.0f;

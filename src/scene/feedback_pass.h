@@ -9,10 +9,6 @@ constexpr int kFeedbackSize = 128;
 // found as a plain substring. A missing string offers nothing.
 bool extensionsOfferFeedback(const char* extensions);
 
-// Probes the driver and, when capable, creates the zeroed 128 x 128 feedback texture
-// (left bound). Sets renderer::feedbackCapable and renderer::feedbackTexture.
-void setUpFeedbackPass();
-
 // A 640 x 480 overlay projection, origin top left, y downwards, over the viewport.
 void beginOverlay();
 // Restores both matrices; the modelview matrix is left current.

@@ -1,13 +1,10 @@
 // Scene set-up, the frame pipeline, wedge recording and replication.
 #include "scene/mirror_scene.h"
 
-#include <ctime>
-
-#include "common/random.h"
 #include "effects/effect.h"
 #include "scene/feedback_pass.h"
 #include "scene/gl_headers.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 
 namespace {
 // Display list 1, the scene's only list, compiled afresh every frame.
@@ -21,8 +18,7 @@ Effect& MirrorScene::activeEffect() {
 }
 
 void MirrorScene::setUp(int32_t newWidth, int32_t newHeight) {
-  orvane::srand(static_cast<uint32_t>(std::time(nullptr)));
-  if (const uint32_t* seed = renderer::seedOverride()) orvane::srand(*seed);
+  renderer::seedForSetUp();
 
   reshape(newWidth, newHeight);
 
@@ -64,10 +60,10 @@ bool MirrorScene::renderFrame(uint32_t frameWord) {
   bool result;
   if (!e.drawsOverPreviousFrame()) {
     result = true;
-  } else if (renderer::firstFramesToClear != 0) {
+  } else if (firstFramesToClear != 0) {
     result = true;
   } else {
-    result = e.wantsFeedbackPass() && renderer::feedbackCapable;
+    result = e.wantsFeedbackPass() && feedbackCapable;
   }
 
   mirrorsOn = (frameWord & kFrameWordMirrors) != 0;
@@ -78,7 +74,7 @@ bool MirrorScene::renderFrame(uint32_t frameWord) {
     glDrawBuffer(GL_FRONT);
     glClear(GL_DEPTH_BUFFER_BIT);
   }
-  if (renderer::firstFramesToClear > 0) --renderer::firstFramesToClear;
+  if (firstFramesToClear > 0) --firstFramesToClear;
   if (currentSet == nullptr) return result;  // never set up: nothing to draw
 
   glLoadIdentity();
@@ -89,9 +85,9 @@ bool MirrorScene::renderFrame(uint32_t frameWord) {
 
   const MirrorSet& set = pickSetToDraw();
   recordWedge(set);
-  if (e.wantsFeedbackPass() && renderer::feedbackCapable) captureFeedback(set);
+  if (e.wantsFeedbackPass() && feedbackCapable) captureFeedback(set);
   drawReplicas(set);
-  if (e.wantsFeedbackPass() && renderer::feedbackCapable) drawFeedbackTrail(20, 0.02f);
+  if (e.wantsFeedbackPass() && feedbackCapable) drawFeedbackTrail(20, 0.02f);
   glFlush();
   return result;
 }

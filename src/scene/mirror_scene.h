@@ -1,13 +1,28 @@
 #pragma once
-// The kaleidoscope renderer. The host allocates one scene (default-constructible,
-// nothing in it throws), calls setUp with the GL context current, renderFrame once
-// per loop turn (swapping buffers when it returns true), destroy at the end with the
-// context still current, and then frees it.
+// The kaleidoscope renderer. The host allocates a scene (default-constructible, nothing
+// in it throws), calls setUp with its GL context current, renderFrame once per loop turn
+// (swapping buffers when it returns true), destroy at the end with the context still
+// current, and then frees it. Everything one scene draws with is its own, so several
+// scenes, each with its own context, live side by side in one process; they share only
+// the process clock and the random generator (scene/process_state.h).
 #include <cstdint>
 
 #include "scene/mirror_set.h"
 
 class Effect;
+
+// The eased switch between mirror sets; all zero (no switch easing) at start.
+struct MirrorTransition {
+  bool active = false;
+  float fromAngle = 0.0f;
+  float toAngle = 0.0f;
+  float startTime = 0.0f;
+  float duration = 0.0f;
+  MirrorSet transitionalSet;
+};
+
+// The smoothstep ease e(d) = d*d*(3 - 2d) in double precision.
+double easeFactor(double d);
 
 // Bit 16 of the frame word: mirrors and replication on.
 constexpr uint32_t kFrameWordMirrors = 0x10000u;
@@ -24,6 +39,19 @@ struct MirrorScene {
   bool mirrorsOn = true;
   bool depthTest = false;
   float sceneTime = 0.0f;  // seconds since the clock's origin, in whole milliseconds
+
+  MirrorTransition mirrorTransition;
+  // Frames that still force the back buffer with a full clear.
+  int32_t firstFramesToClear = 2;
+  // The feedback pass: the driver of this scene's context offers it, and its 128 x 128
+  // texture in that context.
+  bool feedbackCapable = false;
+  uint32_t feedbackTexture = 0;
+  // Milliseconds of the process clock at which this scene's time is 0: it starts at the
+  // process clock's start and moves forward on long runs. Tests turn the moves off to
+  // compare a run with the unmoved clock.
+  int64_t clockOriginMs = 0;
+  bool clockOriginMoves = true;
 
   // What the last frame drew, for tools and tests: the set handed to the replication
   // and whether it was the transitional set of an ease.
@@ -50,11 +78,14 @@ struct MirrorScene {
   void recordWedge(const MirrorSet& set);
   // Replays list 1 once per wedge pair, rotated, and again mirrored.
   void drawReplicas(const MirrorSet& set);
-  // Starts the process-wide clock once; later calls do nothing.
+  // Starts the process clock once; later calls do nothing.
   void startClock();
   // Advances sceneTime to the whole milliseconds elapsed since the clock's origin, moving
   // the origin (and the stored times of the switch and the effect) on long runs.
   void tickClock();
+  // Probes this context's driver for the feedback pass and, when it offers it, makes the
+  // zeroed 128 x 128 feedback texture (left bound).
+  void setUpFeedbackPass();
   // First half of the feedback pass: the kaleidoscope into the 128 x 128 texture.
   void captureFeedback(const MirrorSet& set);
   // Second half: count magnified, fading copies of the texture over the frame.

@@ -1,7 +1,8 @@
 // Mirror switching: the random pick of a set and the two-second eased switch.
 #include "common/random.h"
 #include "scene/mirror_scene.h"
-#include "scene/renderer_state.h"
+
+double easeFactor(double d) { return d * d * (3.0 - 2.0 * d); }
 
 namespace {
 // The angle the ease has reached at progress d, rounded to float.
@@ -20,7 +21,7 @@ void MirrorScene::chooseMirrorSet(bool animate) {
   currentSet = &mirrorSets[index];
   if (!animate) return;
 
-  MirrorTransition& t = renderer::mirrorTransition;
+  MirrorTransition& t = mirrorTransition;
   if (t.active) {
     // Restart from the angle on screen now, so the picture does not jump.
     double d = (static_cast<double>(sceneTime) - t.startTime) / t.duration;
@@ -36,7 +37,7 @@ void MirrorScene::chooseMirrorSet(bool animate) {
 }
 
 const MirrorSet& MirrorScene::pickSetToDraw() {
-  MirrorTransition& t = renderer::mirrorTransition;
+  MirrorTransition& t = mirrorTransition;
   if (!t.active) {
     drawnEased = false;
     drawnSet = currentSet;

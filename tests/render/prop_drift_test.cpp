@@ -12,7 +12,7 @@
 #include "props/prop_atlas_gl.h"
 #include "render_fixture.h"
 #include "scene/gl_headers.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 
 namespace {
 
@@ -23,12 +23,9 @@ PropDriftEffect* drift(MirrorScene* scene) { return static_cast<PropDriftEffect*
 TEST_F(PropDrift, FactoryMakesTheDriftEffectForIndexZeroOnly) {
   makeScene();
   ASSERT_NE(scene->effect, nullptr);
-  EXPECT_EQ(currentEffect, scene->effect);
+  EXPECT_NE(dynamic_cast<PropDriftEffect*>(scene->effect), nullptr);
   EXPECT_EQ(scene->effect->scene, scene);
-  for (int32_t index : {1, -1, 7}) {
-    EXPECT_EQ(createEffect(index, scene), nullptr);
-    EXPECT_EQ(currentEffect, scene->effect);
-  }
+  for (int32_t index : {1, -1, 7}) EXPECT_EQ(createEffect(index, scene), nullptr);
   // A base effect answers as the scene's defaults say.
   Effect plain(scene);
   EXPECT_TRUE(plain.clipsToWedge());
@@ -36,7 +33,7 @@ TEST_F(PropDrift, FactoryMakesTheDriftEffectForIndexZeroOnly) {
   EXPECT_TRUE(plain.drawsMirrorImage());
   EXPECT_FALSE(plain.wantsFeedbackPass());
   scene->destroy();
-  EXPECT_EQ(currentEffect, nullptr);  // nothing reaches the destroyed effect
+  EXPECT_EQ(scene->effect, nullptr);
 }
 
 TEST_F(PropDrift, FirstGenerationIsSpreadOverOneLifetime) {
@@ -83,7 +80,7 @@ TEST_F(PropDrift, StallWrapsTheLifeOnceWithOneBirthAndOneStep) {
   scene->sceneTime = 100.0f;
   s.birthTime = static_cast<float>(100.0 - 20.8);  // life 2.6
   const float spinRateBefore = s.spinRate;
-  s.update();
+  s.update(*e);
   EXPECT_NEAR(s.life, 0.6, 1e-5);
   EXPECT_LT(s.life, 1.0f);
   // Born again with the phase kept: the new life began 0.6 lifetimes ago.
@@ -96,7 +93,7 @@ TEST_F(PropDrift, StallWrapsTheLifeOnceWithOneBirthAndOneStep) {
   const int32_t length = e->segmentLength;
   // The same scene time again: no second birth, no second step.
   const float birth = s.birthTime;
-  s.update();
+  s.update(*e);
   EXPECT_EQ(s.birthTime, birth);
   EXPECT_EQ(e->segmentStep, 0);
   EXPECT_EQ(e->segmentLength, length);
@@ -112,8 +109,8 @@ TEST_F(PropDrift, SizeAndSpinStayInRangeOverALongRun) {
     const bool opens = e->segmentStep + 1 > e->segmentLength;
     const float size = e->size, spin = e->spin;
     e->stepSegment();
-    if (scene->currentSet != set || renderer::mirrorTransition.active) ++switches;
-    renderer::mirrorTransition.active = false;
+    if (scene->currentSet != set || scene->mirrorTransition.active) ++switches;
+    scene->mirrorTransition.active = false;
     set = scene->currentSet;
     ASSERT_GE(e->size, 0.25f) << n;
     ASSERT_LE(e->size, 1.0f) << n;
@@ -158,7 +155,7 @@ TEST_F(PropDrift, BoundaryValuesPickTheirHalf) {
     e->size = 0.625f;
     e->spin = 180.0f;
     e->segmentStep = e->segmentLength = 3;  // the next step opens a segment
-    renderer::mirrorTransition.active = false;
+    scene->mirrorTransition.active = false;
     e->stepSegment();
     if (e->sizeDelta != 0.0f) {
       ++sizeTargets;
@@ -204,7 +201,7 @@ TEST_F(PropDrift, BirthsAfterTheFirstUpdatePickAnyLoadedCell) {
   bool sawLast = false;
   for (int n = 0; n < 40000; ++n) {
     PropSprite& s = e->sprites[n % kSpriteCount];
-    s.respawn();
+    s.respawn(*e);
     ASSERT_GE(s.cell, 0);
     ASSERT_LE(s.cell, 528);
     if (s.cell == 528) {
@@ -235,7 +232,6 @@ TEST_F(PropDrift, RandomDrawsComeInTheirFixedOrder) {
       EXPECT_EQ(fresh.size, static_cast<float>(0.25 + 0.75 * f[0]));
       EXPECT_EQ(fresh.spin, static_cast<float>(360.0 * f[1]));
     }
-    currentEffect = e;  // the fresh effect let go of it
 
     for (bool randomCells : {false, true}) {
       SCOPED_TRACE(randomCells);
@@ -245,7 +241,7 @@ TEST_F(PropDrift, RandomDrawsComeInTheirFixedOrder) {
       e->spin = 100.0f;
       PropSprite& s = e->sprites[0];
       orvane::srand(seed);
-      s.respawn();
+      s.respawn(*e);
       const int d = randomCells ? 1 : 0;  // the cell takes a draw of its own
       EXPECT_EQ(s.spinRate, static_cast<float>(2.0 * f[0] * 100.0));
       EXPECT_EQ(s.scale, static_cast<float>(f[1] * 0.5 + 0.25));
@@ -267,13 +263,13 @@ TEST_F(PropDrift, RandomDrawsComeInTheirFixedOrder) {
     e->spin = 200.0f;
     e->segmentStep = e->segmentLength = 4;  // the next step opens a segment
     scene->currentSet = &scene->mirrorSets[0];
-    renderer::mirrorTransition.active = false;
+    scene->mirrorTransition.active = false;
     orvane::srand(seed);
     e->stepSegment();
     size_t next = 0;
     EXPECT_EQ(e->segmentLength, 1 + static_cast<int32_t>(30.0 * f[next++]));
     const bool switches = f[next++] < 0.1;
-    EXPECT_EQ(renderer::mirrorTransition.active, switches);
+    EXPECT_EQ(scene->mirrorTransition.active, switches);
     if (switches) {
       EXPECT_EQ(scene->currentSet, &scene->mirrorSets[static_cast<int>(f[next++] * 7)]);  // its own pick
     }
@@ -302,14 +298,14 @@ TEST_F(PropDrift, SwitchAskedByABirthReachesLaterSpritesAtOnce) {
   scene->sceneTime = 50.0f;
   for (uint32_t seed = 1; seed < 5000; ++seed) {
     scene->currentSet = start;
-    renderer::mirrorTransition = MirrorTransition();
+    scene->mirrorTransition = MirrorTransition();
     e->segmentStep = e->segmentLength = 2;  // the next birth opens a segment
     e->sprites[0].birthTime = 40.0f;        // life 1.25: born again in this update
     e->sprites[1].birthTime = 46.0f;        // life 0.5: not
     orvane::srand(seed);
-    e->sprites[0].update();
+    e->sprites[0].update(*e);
     if (scene->currentSet == start) continue;  // no switch, or the same set again
-    e->sprites[1].update();
+    e->sprites[1].update(*e);
     const double oldEdge = start->edgeLength, newEdge = scene->currentSet->edgeLength;
     ASSERT_NE(oldEdge, newEdge);
     EXPECT_EQ(e->sprites[0].position.x, static_cast<float>(3.0 * oldEdge * e->sprites[0].life - oldEdge));

@@ -8,7 +8,7 @@
 #include "support/prop_files.h"
 #include "props/prop_atlas_gl.h"
 #include "scene/gl_headers.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 #include "sim_counter.h"
 
 HeadlessGl SceneTest::gl;

@@ -10,7 +10,7 @@
 #include "render_fixture.h"
 #include "scene/feedback_pass.h"
 #include "scene/gl_headers.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 
 namespace {
 
@@ -276,7 +276,7 @@ TEST_F(SceneFrame, DrawingOverThePreviousFrame) {
     probe->feedbackQueries = 0;
     setTime(0.1 * n);
     EXPECT_EQ(scene->renderFrame(0), e.result);
-    EXPECT_EQ(renderer::firstFramesToClear, e.framesToClearAfter);
+    EXPECT_EQ(scene->firstFramesToClear, e.framesToClearAfter);
     GLint drawBuffer = 0;
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     EXPECT_EQ(drawBuffer, e.drawBuffer);
@@ -305,12 +305,12 @@ TEST_F(SceneFrame, ShippedEffectAlwaysClearsTheBackBuffer) {
   GLfloat clear[4] = {};
   glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
   EXPECT_EQ(std::vector<GLfloat>(clear, clear + 4), (std::vector<GLfloat>{0, 0, 0, 1}));
-  EXPECT_EQ(renderer::firstFramesToClear, 0);
+  EXPECT_EQ(scene->firstFramesToClear, 0);
 }
 
 // Mesa offers the feedback pass; only another driver may lack it.
 #define REQUIRE_FEEDBACK_PASS()                                                      \
-  if (!renderer::feedbackCapable) {                                                  \
+  if (!scene->feedbackCapable) {                                                  \
     if (driverIsMesa()) FAIL() << "Mesa offers both extensions of the probe";        \
     GTEST_SKIP() << "driver offers no feedback pass";                                \
   }
@@ -339,7 +339,7 @@ TEST_F(SceneFrame, FeedbackPassCapturesThisFrame) {
     EXPECT_EQ(probe->begins, 2 * n);
     EXPECT_EQ(probe->ends, 2 * n);
   }
-  glBindTexture(GL_TEXTURE_2D, renderer::feedbackTexture);
+  glBindTexture(GL_TEXTURE_2D, scene->feedbackTexture);
   GLint format = 0, width = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
@@ -430,11 +430,11 @@ TEST_F(SceneFrame, FeedbackTrailIsTwentyFadingMagnifiedQuads) {
 TEST_F(SceneFrame, ShippedEffectNeverRunsTheFeedbackPass) {
   makeScene();
   REQUIRE_FEEDBACK_PASS();
-  ASSERT_NE(renderer::feedbackTexture, 0u);
+  ASSERT_NE(scene->feedbackTexture, 0u);
   for (int n = 0; n < 3; ++n) scene->renderFrame(kFrameWordMirrors);
   // Made at set-up as 128 x 128 RGBA zeros, and never captured into (a capture would
   // make it luminance).
-  glBindTexture(GL_TEXTURE_2D, renderer::feedbackTexture);
+  glBindTexture(GL_TEXTURE_2D, scene->feedbackTexture);
   GLint format = 0, width = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);

@@ -5,7 +5,7 @@
 #include "effects/prop_drift_effect.h"
 #include "props/prop_atlas.h"
 #include "render_fixture.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "render_fixture.h"
 #include "scene/frame_clock.h"
 #include "scene/gl_headers.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 #include "sim_counter.h"
 
 namespace {
@@ -77,7 +77,7 @@ TEST_F(SceneLongRun, MonthsOfRunningKeepTheMotionSmooth) {
     const int64_t start = moves * kClockMoveMs + kClockMoveThresholdMs - 500;
     setMilliseconds(start);
     scene->renderFrame(kFrameWordMirrors);
-    ASSERT_EQ(renderer::clockOriginMs, moves * kClockMoveMs);
+    ASSERT_EQ(scene->clockOriginMs, moves * kClockMoveMs);
     // Born again once each after the stall, the lives are still spread apart (sprites 0 and
     // 29 started a whole lifetime apart, in step).
     std::set<float> lives;
@@ -85,7 +85,7 @@ TEST_F(SceneLongRun, MonthsOfRunningKeepTheMotionSmooth) {
     EXPECT_EQ(lives.size(), static_cast<size_t>(kSpriteCount - 1));
 
     // An ease from set 0 to set 6 that began 1.3 s ago: it spans the move.
-    MirrorTransition& t = renderer::mirrorTransition;
+    MirrorTransition& t = scene->mirrorTransition;
     scene->currentSet = &scene->mirrorSets[6];
     t.active = true;
     t.fromAngle = scene->mirrorSets[0].wedgeAngle;
@@ -98,13 +98,13 @@ TEST_F(SceneLongRun, MonthsOfRunningKeepTheMotionSmooth) {
     std::copy(e->sprites, e->sprites + kSpriteCount, before);
     float timeBefore = scene->sceneTime;
     float angleBefore = static_cast<float>(t.fromAngle + easeFactor(0.65) * (t.toAngle - t.fromAngle));
-    int64_t originBefore = renderer::clockOriginMs;
+    int64_t originBefore = scene->clockOriginMs;
     int originMoves = 0, easeEnd = -1;
     for (int k = 1; k <= 100; ++k) {
       SCOPED_TRACE(k);
       setMilliseconds(start + 10 * k);
       scene->renderFrame(kFrameWordMirrors);
-      const int64_t moved = renderer::clockOriginMs - originBefore;
+      const int64_t moved = scene->clockOriginMs - originBefore;
       originMoves += moved != 0;
       // The step as the stored times see it: the move's seconds come back in.
       const double shift = static_cast<double>(moved / kClockMoveMs) * clockMoveSeconds();
@@ -138,7 +138,7 @@ TEST_F(SceneLongRun, MonthsOfRunningKeepTheMotionSmooth) {
       std::copy(e->sprites, e->sprites + kSpriteCount, before);
       timeBefore = scene->sceneTime;
       angleBefore = angle;
-      originBefore = renderer::clockOriginMs;
+      originBefore = scene->clockOriginMs;
     }
     EXPECT_EQ(originMoves, 1);
     EXPECT_GE(easeEnd, 69);  // 2 s after its start, give or take a millisecond
@@ -165,8 +165,8 @@ TEST_F(SceneLongRun, RunsShorterThanTheThresholdAreUnchanged) {
   Trace traces[2];
   for (bool moves : {true, false}) {
     renderer::resetForTests();
-    renderer::clockOriginMoves = moves;
     makeScene(777);
+    scene->clockOriginMoves = moves;
     auto* e = static_cast<PropDriftEffect*>(scene->effect);
     Trace& trace = traces[moves ? 0 : 1];
     for (int k = 0; k < 400; ++k) {
@@ -179,12 +179,12 @@ TEST_F(SceneLongRun, RunsShorterThanTheThresholdAreUnchanged) {
       trace.add(e->size);
       trace.add(e->spin);
       trace.add(e->segmentStep);
-      trace.add(renderer::mirrorTransition.startTime);
+      trace.add(scene->mirrorTransition.startTime);
       trace.add(scene->drawnSet->wedgeAngle);
       const auto frame = readFrame();
       trace.bytes.insert(trace.bytes.end(), frame.begin(), frame.end());
     }
-    EXPECT_EQ(renderer::clockOriginMs, 0);
+    EXPECT_EQ(scene->clockOriginMs, 0);
     scene->destroy();
     delete scene;
     scene = nullptr;

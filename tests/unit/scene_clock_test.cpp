@@ -7,7 +7,7 @@
 #include "common/counter.h"
 #include "scene/frame_clock.h"
 #include "scene/mirror_scene.h"
-#include "scene/renderer_state.h"
+#include "scene/process_state.h"
 
 namespace {
 
@@ -130,6 +130,7 @@ TEST_F(SceneClock, OriginMovesKeepTheClockBelowTheThreshold) {
   for (int64_t frequency : {1000LL, 3000000000LL, 0LL}) {  // 0: no counter, the tick
     SCOPED_TRACE(frequency);
     renderer::resetForTests();
+    scene.clockOriginMs = 0;
     fakeFrequencyOk = frequency > 0;
     fakeFrequency = frequency;
     fakeNow = 0;
@@ -137,13 +138,13 @@ TEST_F(SceneClock, OriginMovesKeepTheClockBelowTheThreshold) {
     scene.startClock();
     for (const Step& step : steps) {
       SCOPED_TRACE(step.ms);
-      const int64_t originBefore = renderer::clockOriginMs;
-      renderer::mirrorTransition.startTime = scene.sceneTime - 1.5f;  // an ease under way
-      const float startBefore = renderer::mirrorTransition.startTime;
+      const int64_t originBefore = scene.clockOriginMs;
+      scene.mirrorTransition.startTime = scene.sceneTime - 1.5f;  // an ease under way
+      const float startBefore = scene.mirrorTransition.startTime;
       fakeNow = step.ms * (frequency / 1000);
       fakeTick = static_cast<uint32_t>(step.ms);
       scene.tickClock();
-      const int64_t origin = renderer::clockOriginMs;
+      const int64_t origin = scene.clockOriginMs;
       if (step.origin >= 0) {
         EXPECT_EQ(origin, step.origin);
       } else {
@@ -154,10 +155,10 @@ TEST_F(SceneClock, OriginMovesKeepTheClockBelowTheThreshold) {
       EXPECT_EQ(scene.sceneTime, sceneSecondsFromMilliseconds(step.ms - origin));
       EXPECT_LE(scene.sceneTime, 16384.0f);
       if (origin - originBefore == s) {
-        EXPECT_EQ(static_cast<double>(renderer::mirrorTransition.startTime) + clockMoveSeconds(),
+        EXPECT_EQ(static_cast<double>(scene.mirrorTransition.startTime) + clockMoveSeconds(),
                   static_cast<double>(startBefore));
       } else if (origin == originBefore) {
-        EXPECT_EQ(renderer::mirrorTransition.startTime, startBefore);
+        EXPECT_EQ(scene.mirrorTransition.startTime, startBefore);
       }
     }
   }

@@ -7,7 +7,6 @@
 #include "common/random.h"
 #include "scene/mirror_scene.h"
 #include "scene/mirror_set.h"
-#include "scene/renderer_state.h"
 
 namespace {
 
@@ -107,11 +106,9 @@ TEST(Ease, SmoothstepValues) {
 class MirrorSwitch : public ::testing::Test {
  protected:
   void SetUp() override {
-    renderer::resetForTests();
     for (int32_t n = 0; n < kMirrorSetCount; ++n) scene.mirrorSets[n].build(mirrorSetAngle(n));
     scene.currentSet = &scene.mirrorSets[0];
   }
-  void TearDown() override { renderer::resetForTests(); }
   MirrorScene scene;
 };
 
@@ -122,7 +119,7 @@ TEST_F(MirrorSwitch, PickIndexFollowsTheRandomSequence) {
     orvane::srand(seed);
     scene.chooseMirrorSet(false);
     EXPECT_EQ(scene.currentSet, &scene.mirrorSets[expected]) << seed;
-    EXPECT_FALSE(renderer::mirrorTransition.active);  // an immediate pick never eases
+    EXPECT_FALSE(scene.mirrorTransition.active);  // an immediate pick never eases
   }
 }
 
@@ -141,7 +138,7 @@ TEST_F(MirrorSwitch, AnimatedSwitchEasesFromTheOldAngle) {
   orvane::srand(seedPicking([](int a, int) { return a != 0; }));  // another set than set 0
   scene.sceneTime = 10.0f;
   scene.chooseMirrorSet(true);
-  const MirrorTransition& t = renderer::mirrorTransition;
+  const MirrorTransition& t = scene.mirrorTransition;
   EXPECT_TRUE(t.active);
   EXPECT_EQ(t.fromAngle, 36.0f);
   ASSERT_NE(t.toAngle, 36.0f);
@@ -174,7 +171,7 @@ TEST_F(MirrorSwitch, SwitchDuringAnEaseRestartsFromTheAngleOnScreen) {
   scene.chooseMirrorSet(true);
   scene.sceneTime = 4.5f;  // d = 0.25
   const float onScreen = scene.pickSetToDraw().wedgeAngle;
-  const MirrorTransition& t = renderer::mirrorTransition;
+  const MirrorTransition& t = scene.mirrorTransition;
   EXPECT_EQ(onScreen, static_cast<float>(36.0 + 0.15625 * (static_cast<double>(t.toAngle) - 36.0)));
 
   scene.chooseMirrorSet(true);
@@ -194,12 +191,12 @@ TEST_F(MirrorSwitch, SwitchAfterTheEaseRanOutStartsFromItsTarget) {
   orvane::srand(seedPicking([](int a, int b) { return a != 0 && b != a; }));
   scene.sceneTime = 1.0f;
   scene.chooseMirrorSet(true);
-  const float firstTarget = renderer::mirrorTransition.toAngle;
+  const float firstTarget = scene.mirrorTransition.toAngle;
   ASSERT_NE(firstTarget, 36.0f);
   scene.sceneTime = 5.0f;  // d = 2, not yet cleared by a frame
   scene.chooseMirrorSet(true);
-  EXPECT_EQ(renderer::mirrorTransition.fromAngle, firstTarget);
-  EXPECT_NE(renderer::mirrorTransition.toAngle, firstTarget);
+  EXPECT_EQ(scene.mirrorTransition.fromAngle, firstTarget);
+  EXPECT_NE(scene.mirrorTransition.toAngle, firstTarget);
 }
 
 }  // namespace

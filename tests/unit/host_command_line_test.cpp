@@ -1,7 +1,7 @@
 // The command line as the system's screen-saver host and people write it.
 #include <gtest/gtest.h>
 
-#include "host/command_line.h"
+#include "host/win32/command_line.h"
 
 namespace {
 

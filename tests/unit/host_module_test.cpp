@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/frame_meter.h"
-#include "host/module_options.h"
+#include "host/x11/frame_meter.h"
+#include "host/x11/module_options.h"
 #include "host/prop_places.h"
 #include "props/prop_atlas.h"
 #include "proptool/resource_writer.h"

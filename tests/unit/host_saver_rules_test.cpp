@@ -1,7 +1,8 @@
 // The saver window's pure decisions: messages, mouse test, close/password delay, frame word.
 #include <gtest/gtest.h>
 
-#include "host/saver_rules.h"
+#include "host/frame_loop.h"
+#include "host/win32/saver_rules.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/settings_value.h"
+#include "host/win32/settings_value.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/win32_prop_search.h"
+#include "host/win32/win32_prop_search.h"
 #include "props/prop_atlas.h"
 #include "support/resfile_builder.h"
 

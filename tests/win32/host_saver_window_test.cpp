@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "host/win32_host.h"
+#include "host/win32/win32_host.h"
 
 namespace {
 

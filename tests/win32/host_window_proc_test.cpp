@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "host/saver_rules.h"
-#include "host/win32_host.h"
+#include "host/win32/saver_rules.h"
+#include "host/win32/win32_host.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/win32_settings.h"
+#include "host/win32/win32_settings.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "effects/effect.h"
@@ -137,6 +138,83 @@ long peakRssKb() {
   return usage.ru_maxrss;
 }
 
+// A scene set up on the current context, with the cost of its set-up and of its atlas;
+// with emptyEffect its effect is replaced by one that draws nothing. Null when it cannot
+// be allocated.
+MirrorScene* setUpScene(const Options& o, double* setupMs, double* atlasMs) {
+  MirrorScene* scene = new (std::nothrow) MirrorScene();
+  if (scene == nullptr) return nullptr;
+  const auto setupStart = std::chrono::steady_clock::now();
+  scene->setUp(o.width, o.height);
+  glFinish();
+  *setupMs = millisecondsSince(setupStart);
+  const auto* drift = dynamic_cast<const PropDriftEffect*>(scene->effect);
+  *atlasMs = drift ? drift->atlasBuildMs : 0.0;
+  if (o.emptyEffect) {
+    delete scene->effect;
+    scene->effect = new (std::nothrow) Effect(scene);
+  }
+  return scene;
+}
+
+// Writes the frame just drawn (from the buffer it went to) as out/frame-NNNN.png.
+bool writeFrame(const HeadlessGl& gl, const char* out, int64_t k, bool backBuffer, std::vector<uint8_t>* pixels) {
+  headlessGlRead(gl, !backBuffer, pixels);
+  char path[4096];
+  std::snprintf(path, sizeof path, "%s/frame-%04lld.png", out, static_cast<long long>(k));
+  if (writePngRgba(path, gl.width, gl.height, pixels->data())) return true;
+  std::fprintf(stderr, "orvane-render: cannot write %s\n", path);
+  return false;
+}
+
+void printFrameStats(const MirrorScene& scene, int64_t k, double frameMs) {
+  const MirrorSet* drawn = scene.drawnSet;
+  std::printf("{\"frame\":%lld,\"sceneTime\":%.9g,\"wedgeAngle\":%.9g,\"copyCount\":%d,\"easing\":%s,"
+              "\"frame_ms\":%.3f}\n",
+              static_cast<long long>(k), static_cast<double>(scene.sceneTime),
+              drawn ? static_cast<double>(drawn->wedgeAngle) : 0.0, drawn ? drawn->copyCount : 0,
+              scene.drawnEased ? "true" : "false", frameMs);
+}
+
+void printRunStats(double setupMs, double atlasMs, std::vector<double> frameTimes) {
+  std::sort(frameTimes.begin(), frameTimes.end());
+  double median = 0.0;
+  if (!frameTimes.empty()) {
+    const size_t n = frameTimes.size();
+    median = n % 2 ? frameTimes[n / 2] : (frameTimes[n / 2 - 1] + frameTimes[n / 2]) / 2.0;
+  }
+  std::printf("{\"setup_ms\":%.3f,\"atlas_ms\":%.3f,\"frames\":%zu,\"median_frame_ms\":%.3f,\"peak_rss_kb\":%ld}\n",
+              setupMs, atlasMs, frameTimes.size(), median, peakRssKb());
+}
+
+// Draws the frames on the simulated clock, writing and reporting each as asked; returns the
+// exit code (1 after a GL error or a frame that could not be written).
+int renderFrames(const Options& o, HeadlessGl* gl, MirrorScene* scene, std::vector<double>* frameTimes) {
+  const uint32_t frameWord = o.mirrors ? kFrameWordMirrors : 0u;
+  std::vector<uint8_t> pixels;
+  // The clock starts at set-up, at count 0; frame 0 comes startTime seconds later.
+  const int64_t startCounts = std::llround(o.startTime * kCountsPerSecond);
+  for (int64_t k = 0; k < o.frames; ++k) {
+    simCounterSet(startCounts + static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
+    const auto frameStart = std::chrono::steady_clock::now();
+    const bool backBuffer = scene->renderFrame(frameWord);
+    glFinish();
+    const double frameMs = millisecondsSince(frameStart);
+    frameTimes->push_back(frameMs);
+    if (o.checkGl) {
+      const GLenum error = glGetError();
+      if (error != GL_NO_ERROR) {
+        std::fprintf(stderr, "orvane-render: GL error 0x%x in frame %lld\n", error, static_cast<long long>(k));
+        return 1;
+      }
+    }
+    if (o.out && !writeFrame(*gl, o.out, k, backBuffer, &pixels)) return 1;
+    if (backBuffer) headlessGlSwap(gl);
+    if (o.stats) printFrameStats(*scene, k, frameMs);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,81 +231,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orvane-render: no headless OpenGL context (EGL surfaceless)\n");
     return 1;
   }
-
   simCounterInstall(kCountsPerSecond);
   if (o.seedGiven) renderer::setSeedOverride(&o.seed);
 
-  MirrorScene* scene = new (std::nothrow) MirrorScene();
+  double setupMs = 0.0, atlasMs = 0.0;
+  MirrorScene* scene = setUpScene(o, &setupMs, &atlasMs);
   if (scene == nullptr) {
     headlessGlDestroy(&gl);
     return 1;
   }
-  const auto setupStart = std::chrono::steady_clock::now();
-  scene->setUp(o.width, o.height);
-  glFinish();
-  const double setupMs = millisecondsSince(setupStart);
-  const auto* drift = dynamic_cast<const PropDriftEffect*>(scene->effect);
-  const double atlasMs = drift ? drift->atlasBuildMs : 0.0;
-  if (o.emptyEffect) {
-    delete scene->effect;
-    scene->effect = new (std::nothrow) Effect(scene);
-  }
-
-  const uint32_t frameWord = o.mirrors ? kFrameWordMirrors : 0u;
   std::vector<double> frameTimes;
   frameTimes.reserve(static_cast<size_t>(std::min<int64_t>(o.frames, 1000000)));
-  std::vector<uint8_t> pixels;
-  int exitCode = 0;
-  // The clock starts at set-up, at count 0; frame 0 comes startTime seconds later.
-  const int64_t startCounts = std::llround(o.startTime * kCountsPerSecond);
-  for (int64_t k = 0; k < o.frames; ++k) {
-    simCounterSet(startCounts + static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
-    const auto frameStart = std::chrono::steady_clock::now();
-    const bool backBuffer = scene->renderFrame(frameWord);
-    glFinish();
-    const double frameMs = millisecondsSince(frameStart);
-    frameTimes.push_back(frameMs);
-
-    if (o.checkGl) {
-      const GLenum error = glGetError();
-      if (error != GL_NO_ERROR) {
-        std::fprintf(stderr, "orvane-render: GL error 0x%x in frame %lld\n", error, static_cast<long long>(k));
-        exitCode = 1;
-        break;
-      }
-    }
-    if (o.out) {
-      headlessGlRead(gl, !backBuffer, &pixels);
-      char path[4096];
-      std::snprintf(path, sizeof path, "%s/frame-%04lld.png", o.out, static_cast<long long>(k));
-      if (!writePngRgba(path, gl.width, gl.height, pixels.data())) {
-        std::fprintf(stderr, "orvane-render: cannot write %s\n", path);
-        exitCode = 1;
-        break;
-      }
-    }
-    if (backBuffer) headlessGlSwap(&gl);
-    if (o.stats) {
-      const MirrorSet* drawn = scene->drawnSet;
-      std::printf("{\"frame\":%lld,\"sceneTime\":%.9g,\"wedgeAngle\":%.9g,\"copyCount\":%d,\"easing\":%s,"
-                  "\"frame_ms\":%.3f}\n",
-                  static_cast<long long>(k), static_cast<double>(scene->sceneTime),
-                  drawn ? static_cast<double>(drawn->wedgeAngle) : 0.0, drawn ? drawn->copyCount : 0,
-                  scene->drawnEased ? "true" : "false", frameMs);
-    }
-  }
-
-  if (o.stats) {
-    std::vector<double> sorted = frameTimes;
-    std::sort(sorted.begin(), sorted.end());
-    double median = 0.0;
-    if (!sorted.empty()) {
-      const size_t n = sorted.size();
-      median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
-    }
-    std::printf("{\"setup_ms\":%.3f,\"atlas_ms\":%.3f,\"frames\":%zu,\"median_frame_ms\":%.3f,\"peak_rss_kb\":%ld}\n",
-                setupMs, atlasMs, frameTimes.size(), median, peakRssKb());
-  }
+  const int exitCode = renderFrames(o, &gl, scene, &frameTimes);
+  if (o.stats) printRunStats(setupMs, atlasMs, std::move(frameTimes));
 
   scene->destroy();
   delete scene;

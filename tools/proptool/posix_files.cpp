@@ -1,12 +1,10 @@
 // File access on POSIX systems: UTF-8 names are the system's own.
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
-#include <pwd.h>
 #include <unistd.h>
 
-#include "host/prop_places.h"
+#include "host/posix_home.h"
 #include "proptool/file_access.h"
 
 namespace proptool {
@@ -35,17 +33,6 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
 
 std::string resourceLibraryPath(const std::string& path) { return path; }
 
-std::string userPropFilePath() {
-  // The home folder as the screen-saver module finds it: $HOME when it is an absolute path,
-  // else the user database's.
-  const char* data = std::getenv("XDG_DATA_HOME");
-  const char* home = std::getenv("HOME");
-  std::string homeFolder = home && home[0] == '/' ? home : "";
-  if (homeFolder.empty()) {
-    const passwd* user = getpwuid(getuid());
-    if (user && user->pw_dir) homeFolder = user->pw_dir;
-  }
-  return linuxOwnPropFile(data ? data : "", homeFolder);
-}
+std::string userPropFilePath() { return posixOwnPropFile(); }
 
 }  // namespace proptool

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "host/win32_host.h"
+#include "host/win32/win32_host.h"
 
 extern "C" __declspec(dllexport) DWORD WINAPI PwdChangePasswordA(LPCSTR keyName, HWND window,
                                                                  DWORD param1, DWORD param2);

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/win32_host.h"
+#include "host/win32/win32_host.h"
 
 namespace {
 

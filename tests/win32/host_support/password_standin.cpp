@@ -11,7 +11,7 @@
 #include <string>
 #include <type_traits>
 
-#include "host/win32_host.h"
+#include "host/win32/win32_host.h"
 
 extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window);
 static_assert(std::is_same<decltype(&VerifyScreenSavePwd), VerifyScreenSavePwdCall>::value,

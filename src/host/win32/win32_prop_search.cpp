@@ -1,5 +1,5 @@
 // The prop-file search: the folders come from the system, the order from the host logic.
-#include "host/win32_prop_search.h"
+#include "host/win32/win32_prop_search.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,9 +1,9 @@
 // The settings store (registry of the current user) and the configuration dialog.
-#include "host/win32_settings.h"
+#include "host/win32/win32_settings.h"
 
 #include <cstdint>
 
-#include "host/settings_value.h"
+#include "host/win32/settings_value.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -2,8 +2,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/win32_call_checks.h"
-#include "host/win32_host.h"
+#include "host/win32/win32_call_checks.h"
+#include "host/win32/win32_host.h"
 
 namespace {
 

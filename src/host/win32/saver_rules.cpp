@@ -1,5 +1,5 @@
 // The saver window's pure decisions.
-#include "host/saver_rules.h"
+#include "host/win32/saver_rules.h"
 
 #include <cstdint>
 
@@ -61,8 +61,6 @@ CloseDecision decideClose(bool closeRequested, bool checking, uint32_t nowTick,
                                                                    : passwordDelaySeconds * 1000u;
   return elapsed <= limit ? CloseDecision::Destroy : CloseDecision::AskPassword;
 }
-
-uint32_t frameWordFor(int32_t useMirrors) { return useMirrors != 0 ? 0x10000u : 0u; }
 
 WindowPlan planWindow(SaverMode mode, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       int32_t screenWidth, int32_t screenHeight) {

@@ -7,7 +7,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <time.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,11 +16,12 @@
 #include <new>
 #include <string>
 
-#include "host/frame_meter.h"
-#include "host/module_options.h"
+#include "host/frame_loop.h"
+#include "host/posix_home.h"
+#include "host/x11/frame_meter.h"
+#include "host/x11/module_options.h"
 #include "host/prop_places.h"
-#include "host/saver_rules.h"
-#include "host/x11_host.h"
+#include "host/x11/x11_host.h"
 #include "props/prop_atlas.h"
 #include "scene/mirror_scene.h"
 #include "scene/process_state.h"
@@ -51,17 +51,6 @@ int onXIoError(Display*) { _exit(0); }
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-// $HOME when it is an absolute path, else the home folder the user database names (proptool
-// asks the same way, so both agree on the user's own prop file).
-std::string homeFolder() {
-  std::string home = environment("HOME");
-  if (home.empty() || home[0] != '/') {
-    const passwd* user = getpwuid(getuid());
-    home = user && user->pw_dir ? user->pw_dir : "";
-  }
-  return home;
 }
 
 // The installed sample prop file, found from where the program lies, so that an install
@@ -127,6 +116,99 @@ void handleEvent(const XEvent& event, ModuleWindowState* w, MirrorScene* scene, 
   }
 }
 
+// The stop signals are held back from here on, before any thread exists (the GL driver
+// starts some), so that only the loop's sleep takes them. Returns the mask the sleep
+// opens: the present one without the stop signals.
+sigset_t holdStopSignals() {
+  sigset_t stopSet, openMask;
+  sigemptyset(&stopSet);
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSet, s);
+  sigprocmask(SIG_BLOCK, &stopSet, &openMask);
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigdelset(&openMask, s);
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+  // A write to a dead connection is reported through the I/O error handler instead.
+  signal(SIGPIPE, SIG_IGN);
+  return openMask;
+}
+
+// The prop files the atlas builder tries: the one named (a warning when it does not open),
+// else the places a Linux desktop has.
+void choosePropFiles(const ModuleOptions& options) {
+  if (!options.props.empty()) {
+    if (FILE* f = std::fopen(options.props.c_str(), "rb")) {
+      std::fclose(f);
+    } else {
+      std::fprintf(stderr, "orvane: cannot open '%s' (%s): no sprites\n", options.props.c_str(), std::strerror(errno));
+    }
+    setPropFileCandidates({options.props});
+    return;
+  }
+  PropPlaceInputs places;
+  places.xdgDataHome = environment("XDG_DATA_HOME");
+  places.home = posixHomeFolder();
+  places.winePrefix = environment("WINEPREFIX");
+  places.samples = samplesPath();
+  setPropFileCandidates(linuxPropPlaces(places));
+}
+
+// The module's turn of the frame loop: the window's events (and the stop signals), its
+// one scene, the GLX swap, the --fps report and the frame delay.
+class ModuleLoop : public FrameLoopHost {
+ public:
+  ModuleLoop(Display* display, ModuleWindowState* window, MirrorScene* scene, const ModuleOptions& options,
+             const sigset_t* openMask)
+      : display_(display), window_(window), scene_(scene), options_(options), openMask_(openMask),
+        frameWord_(frameWordFor(options.mirrors ? 1 : 0)) {}
+
+  EventStep takeEvent() override {
+    if (stopSignal != 0 || outcome.stop) return EventStep::Stop;
+    if (XPending(display_) <= 0) return EventStep::Idle;
+    XEvent event;
+    XNextEvent(display_, &event);
+    handleEvent(event, window_, scene_, &outcome);
+    return EventStep::Handled;
+  }
+  int32_t sceneCount() override { return 1; }
+  bool renderFrame(int32_t) override { return scene_->renderFrame(frameWord_); }
+  void swapBuffers(int32_t) override { glXSwapBuffers(display_, window_->window); }
+  void turnDrawn() override {
+    if (!options_.fps) return;
+    char line[128];
+    if (meter_.frame(clockSeconds(CLOCK_MONOTONIC), clockSeconds(CLOCK_PROCESS_CPUTIME_ID), line, sizeof line)) {
+      std::fprintf(stderr, "%s\n", line);
+    }
+  }
+  void sleep() override { sleepLettingSignalsIn(options_.delayMicroseconds, openMask_); }
+
+  EventOutcome outcome;
+
+ private:
+  Display* display_;
+  ModuleWindowState* window_;
+  MirrorScene* scene_;
+  const ModuleOptions& options_;
+  const sigset_t* openMask_;
+  const uint32_t frameWord_;
+  FrameMeter meter_;
+};
+
+// Sets a scene up in the window and runs the loop until a stop; true when the window was
+// destroyed by someone else meanwhile. Without a scene there is nothing to draw: the
+// module ends as if it had been told to.
+bool runScene(Display* display, ModuleWindowState* window, const ModuleOptions& options, const sigset_t* openMask) {
+  MirrorScene* scene = new (std::nothrow) MirrorScene();
+  if (!scene) return false;
+  scene->setUp(window->width, window->height);
+  ModuleLoop loop(display, window, scene, options, openMask);
+  runFrameLoop(loop);
+  scene->destroy();
+  delete scene;
+  return loop.outcome.windowGone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,38 +226,8 @@ int main(int argc, char** argv) {
     case ModuleAction::Run:
       break;
   }
-
-  // The stop signals are held back from here on, before any thread exists (the GL driver
-  // starts some), so that only the loop's sleep takes them.
-  sigset_t stopSet, openMask;
-  sigemptyset(&stopSet);
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSet, s);
-  sigprocmask(SIG_BLOCK, &stopSet, &openMask);
-  sigdelset(&openMask, SIGTERM);
-  sigdelset(&openMask, SIGINT);
-  sigdelset(&openMask, SIGHUP);
-  struct sigaction action {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
-  // A write to a dead connection is reported through the I/O error handler instead.
-  signal(SIGPIPE, SIG_IGN);
-
-  if (!options.props.empty()) {
-    if (FILE* f = std::fopen(options.props.c_str(), "rb")) {
-      std::fclose(f);
-    } else {
-      std::fprintf(stderr, "orvane: cannot open '%s' (%s): no sprites\n", options.props.c_str(), std::strerror(errno));
-    }
-    setPropFileCandidates({options.props});
-  } else {
-    PropPlaceInputs places;
-    places.xdgDataHome = environment("XDG_DATA_HOME");
-    places.home = homeFolder();
-    places.winePrefix = environment("WINEPREFIX");
-    places.samples = samplesPath();
-    setPropFileCandidates(linuxPropPlaces(places));
-  }
+  const sigset_t openMask = holdStopSignals();
+  choosePropFiles(options);
   if (options.seedGiven) renderer::setSeedOverride(&options.seed);
 
   Display* display = XOpenDisplay(nullptr);
@@ -194,35 +246,8 @@ int main(int argc, char** argv) {
     XCloseDisplay(display);
     return 1;
   }
-
-  // Without a scene there is nothing to draw: the module ends as if it had been told to.
-  MirrorScene* scene = new (std::nothrow) MirrorScene();
-  EventOutcome outcome;
-  if (scene) {
-    scene->setUp(window.width, window.height);
-    const uint32_t frameWord = frameWordFor(options.mirrors ? 1 : 0);
-    FrameMeter meter;
-    while (stopSignal == 0 && !outcome.stop) {
-      // Every waiting event first: no frame is drawn while events wait.
-      if (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        handleEvent(event, &window, scene, &outcome);
-        continue;
-      }
-      if (scene->renderFrame(frameWord)) glXSwapBuffers(display, window.window);
-      if (options.fps) {
-        char line[128];
-        if (meter.frame(clockSeconds(CLOCK_MONOTONIC), clockSeconds(CLOCK_PROCESS_CPUTIME_ID), line, sizeof line)) {
-          std::fprintf(stderr, "%s\n", line);
-        }
-      }
-      sleepLettingSignalsIn(options.delayMicroseconds, &openMask);
-    }
-    scene->destroy();
-    delete scene;
-  }
-  closeModuleWindow(&window, outcome.windowGone);
+  const bool windowGone = runScene(display, &window, options, &openMask);
+  closeModuleWindow(&window, windowGone);
   XCloseDisplay(display);
   return 0;
 }

@@ -1,5 +1,5 @@
 // The program's entry point.
-#include "host/win32_host.h"
+#include "host/win32/win32_host.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   hostInstance = instance;

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "host/x11_host.h"
+#include "host/x11/x11_host.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The saver window's class and the window itself, for the two window-making modes.
-#include "host/saver_rules.h"
-#include "host/win32_host.h"
+#include "host/win32/saver_rules.h"
+#include "host/win32/win32_host.h"
 
 namespace {
 const char kClassName[] = "OpenGL";

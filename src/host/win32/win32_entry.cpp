@@ -1,8 +1,8 @@
 // The program's run: command line, settings record, one mode.
 #include <new>
 
-#include "host/win32_host.h"
-#include "host/win32_settings.h"
+#include "host/win32/win32_host.h"
+#include "host/win32/win32_settings.h"
 
 int RunSaverProgram(const char* commandLine, int showCommand) {
   const CommandLine reading = parseCommandLine(commandLine);

@@ -1,6 +1,6 @@
 // The saver window's procedure and the close operations on SaverSettings.
-#include "host/saver_rules.h"
-#include "host/win32_host.h"
+#include "host/win32/saver_rules.h"
+#include "host/win32/win32_host.h"
 
 void RequestClose(SaverSettings* settings) {
   settings->CloseRequested = 1;

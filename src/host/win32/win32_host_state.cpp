@@ -1,6 +1,6 @@
 // The process-wide host state that the window and dialog procedures reach.
-#include "host/win32_call_checks.h"
-#include "host/win32_host.h"
+#include "host/win32/win32_call_checks.h"
+#include "host/win32/win32_host.h"
 #include "scene/mirror_scene.h"
 
 HINSTANCE hostInstance = nullptr;

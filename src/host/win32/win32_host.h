@@ -3,8 +3,8 @@
 // operations on SaverSettings and the system password services.
 #include <windows.h>
 
-#include "host/command_line.h"
-#include "host/win32_saver_settings.h"
+#include "host/win32/command_line.h"
+#include "host/win32/win32_saver_settings.h"
 
 struct MirrorScene;
 

@@ -2,7 +2,7 @@
 // The settings store (registry of the current user) and the configuration dialog.
 #include <windows.h>
 
-#include "host/win32_saver_settings.h"
+#include "host/win32/win32_saver_settings.h"
 
 // Sets PasswordDelay 15, MouseThreshold 50, CheckingPassword 0, then reads the system's
 // screen-saver settings over them.

@@ -1,5 +1,5 @@
 // The saver's command line: program name skipping, one switch character, one letter, a number.
-#include "host/command_line.h"
+#include "host/win32/command_line.h"
 
 namespace {
 

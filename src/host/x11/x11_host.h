@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/module_options.h"
+#include "host/x11/module_options.h"
 
 struct ModuleWindowState {
   Display* display = nullptr;

@@ -1,5 +1,5 @@
 // The Linux module's command line.
-#include "host/module_options.h"
+#include "host/x11/module_options.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Turning one registry read into a settings field.
-#include "host/settings_value.h"
+#include "host/win32/settings_value.h"
 
 namespace orvane {
 

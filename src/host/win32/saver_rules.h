@@ -1,10 +1,10 @@
 #pragma once
 // The saver window's decisions that need no window: which message does what, the mouse
-// test, the close/password-delay decision and the frame word. Pure logic, tested natively;
+// test, the close/password-delay decision and the window geometry. Pure logic, tested natively;
 // the window procedure gathers the inputs and acts on the answers.
 #include <cstdint>
 
-#include "host/command_line.h"
+#include "host/win32/command_line.h"
 
 // Message numbers and command words the saver window reacts to (the Win32 values).
 namespace msg {
@@ -69,9 +69,6 @@ enum class CloseDecision {
 // right difference, and the delay in milliseconds saturates at 2^32 - 1.
 CloseDecision decideClose(bool closeRequested, bool checking, uint32_t nowTick,
                           uint32_t startTick, uint32_t passwordDelaySeconds);
-
-// The frame word for the scene: bit 16 when mirrors are on (any nonzero UseMirrors).
-uint32_t frameWordFor(int32_t useMirrors);
 
 // Window geometry for the two window-making modes.
 struct WindowPlan {

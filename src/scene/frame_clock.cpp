@@ -40,6 +40,15 @@ void MirrorScene::startClock() {
 void MirrorScene::tickClock() {
   int64_t milliseconds = 0;
   if (!renderer::processClockMilliseconds(&milliseconds)) return;  // keep the last time
+  if (speedPercent != 100) {
+    // Whole scaled milliseconds, the fractions carried: over any run the scene advances
+    // by exactly speedPercent / 100 of the process clock, within a millisecond.
+    speedRemainder += (milliseconds - lastClockMs) * speedPercent;
+    lastClockMs = milliseconds;
+    scaledClockMs += speedRemainder / 100;
+    speedRemainder %= 100;
+    milliseconds = scaledClockMs;
+  }
   int64_t sinceOrigin = milliseconds - clockOriginMs;
   if (sinceOrigin >= kClockMoveThresholdMs && clockOriginMoves) {
     const int64_t moves = (sinceOrigin - kClockMoveThresholdMs) / kClockMoveMs + 1;

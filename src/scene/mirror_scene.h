@@ -28,6 +28,10 @@ double easeFactor(double d);
 constexpr uint32_t kFrameWordMirrors = 0x10000u;
 // Number of mirror sets of a scene.
 constexpr int32_t kMirrorSetCount = 7;
+// The range of a scene's speed, in percent of the process clock, and its default.
+constexpr int32_t kSpeedMinPercent = 25;
+constexpr int32_t kSpeedMaxPercent = 200;
+constexpr int32_t kSpeedDefaultPercent = 100;
 
 struct MirrorScene {
   MirrorSet mirrorSets[kMirrorSetCount];  // set n from 360 / (10 + 2n) degrees
@@ -52,6 +56,14 @@ struct MirrorScene {
   // compare a run with the unmoved clock.
   int64_t clockOriginMs = 0;
   bool clockOriginMoves = true;
+  // How fast this scene's time runs against the process clock, in percent (the host's
+  // setting, 25 to 200); at 100 scene time is the process clock's own. Otherwise the
+  // scene counts its own milliseconds: the process clock's reading at its last tick, the
+  // scaled milliseconds so far and the hundredths of one left over.
+  int32_t speedPercent = kSpeedDefaultPercent;
+  int64_t lastClockMs = 0;
+  int64_t scaledClockMs = 0;
+  int64_t speedRemainder = 0;
 
   // What the last frame drew, for tools and tests: the set handed to the replication
   // and whether it was the transitional set of an ease.

@@ -71,7 +71,7 @@ TEST(OrvaneRender, BadArgumentsAreAUsageError) {
   const char* bad[] = {"--size 0x10",  "--size 64",      "--size 64x",   "--frames -1", "--frames x",
                        "--fps 0",      "--fps abc",      "--seed -3",    "--seed 1x",   "--bogus",
                        "--props",      "--out",          "extra",        "--start-time", "--start-time -1",
-                       "--start-time 1e10", "--start-time 5s"};
+                       "--start-time 1e10", "--start-time 5s", "--speed 24", "--speed 201", "--speed"};
   for (const char* arguments : bad) {
     const ToolRun r = run(arguments);
     EXPECT_EQ(r.exitCode, 2) << arguments;
@@ -165,6 +165,16 @@ TEST(OrvaneRender, StartTimeRunsTheClockFromLongBefore) {
   }
 }
 
+
+// At half speed, 100 frames at 100 per second advance the scene by half a second.
+TEST(OrvaneRender, SpeedScalesTheSceneClock) {
+  const ToolRun r = run("--size 16x16 --frames 101 --fps 100 --seed 4 --stats --speed 50");
+  ASSERT_EQ(r.exitCode, 0);
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 102u);
+  EXPECT_EQ(std::stof(field(out[100], "sceneTime")), static_cast<float>(500 * static_cast<double>(0.001f)));
+  EXPECT_EQ(std::stof(field(out[1], "sceneTime")), static_cast<float>(5 * static_cast<double>(0.001f)));
+}
 
 // FNV-1a over every byte of every frame of a run, in frame order.
 uint64_t hashFrames(const std::string& dir, int64_t frames) {

@@ -81,6 +81,23 @@ TEST(ModuleOptions, ReadAsTheDaemonAndPeopleWriteThem) {
   }
 }
 
+// --speed takes a percentage from 25 to 200; 0 stands for a refused value.
+TEST(ModuleOptions, SpeedIsAPercentageInItsRange) {
+  struct Case {
+    std::vector<const char*> args;
+    int32_t speed;
+  };
+  const Case cases[] = {{{}, 100},          {{"--speed", "25"}, 25}, {{"-speed=200"}, 200}, {{"--speed", "50"}, 50},
+                        {{"--speed", "24"}, 0}, {{"--speed=201"}, 0}, {{"--speed", "x"}, 0}, {{"--speed"}, 0}};
+  for (const Case& c : cases) {
+    const ModuleOptions o = parseModuleOptions(int(c.args.size()), c.args.data());
+    EXPECT_EQ(o.action, c.speed ? ModuleAction::Run : ModuleAction::Error) << c.speed;
+    if (c.speed) {
+      EXPECT_EQ(o.speedPercent, c.speed);
+    }
+  }
+}
+
 TEST(ModuleOptions, WindowIdsInDecimalOrHexadecimal) {
   struct Case {
     const char* text;

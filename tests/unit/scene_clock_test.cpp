@@ -2,6 +2,7 @@
 // moves of its origin on long runs.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "common/counter.h"
@@ -64,6 +65,35 @@ TEST_F(SceneClock, StartsOncePerProcess) {
   fakeNow = 5000;
   scene.startClock();  // ignored: the clock keeps its first start
   EXPECT_EQ(timeAt(1100), 1.0f);
+}
+
+// A speed scales the scene's time against the process clock: 100 frames at 100 per second
+// advance the scene by the speed's share of the second, in whole milliseconds, with the
+// fractions carried (frames 10 ms apart at 25 % take 2 and 3 ms in turn), and a second scene
+// at 100 % beside it keeps the process clock's own time.
+TEST_F(SceneClock, SpeedScalesTheSceneTime) {
+  struct Case {
+    int32_t percent;
+    int64_t afterOneSecondMs;
+  };
+  for (const Case c : {Case{50, 500}, Case{25, 250}, Case{200, 2000}, Case{137, 1370}, Case{100, 1000}}) {
+    SCOPED_TRACE(c.percent);
+    renderer::resetForTests();
+    fakeFrequency = 1000000;
+    fakeNow = 0;
+    MirrorScene scaled, plain;
+    scaled.speedPercent = c.percent;
+    scaled.startClock();
+    for (int k = 1; k <= 100; ++k) {
+      fakeNow = k * 10000;
+      scaled.tickClock();
+      plain.tickClock();
+      const double scaledMs = static_cast<double>(k) * 10.0 * c.percent / 100.0;
+      ASSERT_LE(std::abs(static_cast<double>(scaled.sceneTime) - scaledMs * 0.001), 0.0011) << k;
+      ASSERT_EQ(plain.sceneTime, sceneSecondsFromMilliseconds(10 * k)) << k;
+    }
+    EXPECT_EQ(scaled.sceneTime, sceneSecondsFromMilliseconds(c.afterOneSecondMs));
+  }
 }
 
 TEST(ElapsedMilliseconds, MatchesTheDirectFormulaWhereItDoesNotOverflow) {

@@ -34,7 +34,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orvane-render [--props FILE] [--size WxH] [--frames N] [--fps F] [--seed S] "
-    "[--start-time SECONDS] [--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]";
+    "[--start-time SECONDS] [--speed PERCENT] [--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]";
 
 // The simulated counter runs at 1 MHz.
 constexpr int64_t kCountsPerSecond = 1000000;
@@ -46,6 +46,7 @@ struct Options {
   int64_t frames = 1;
   double fps = 30.0;
   double startTime = 0.0;  // seconds the clock has run before frame 0
+  int32_t speed = kSpeedDefaultPercent;
   bool seedGiven = false;
   uint32_t seed = 0;
   bool mirrors = true;
@@ -105,6 +106,10 @@ bool parseArguments(int argc, char** argv, Options* o) {
       o->startTime = std::strtod(next, &end);
       if (*next == '\0' || *end != '\0' || !(o->startTime >= 0.0 && o->startTime <= 1e9)) return false;
       ++i;
+    } else if (std::strcmp(a, "--speed") == 0) {
+      if (!parseInteger(next, kSpeedMinPercent, kSpeedMaxPercent, &v)) return false;
+      o->speed = static_cast<int32_t>(v);
+      ++i;
     } else if (std::strcmp(a, "--seed") == 0) {
       if (!parseInteger(next, 0, UINT32_MAX, &v)) return false;
       o->seed = static_cast<uint32_t>(v);
@@ -146,6 +151,7 @@ MirrorScene* setUpScene(const Options& o, double* setupMs, double* atlasMs) {
   if (scene == nullptr) return nullptr;
   const auto setupStart = std::chrono::steady_clock::now();
   scene->setUp(o.width, o.height);
+  scene->speedPercent = o.speed;
   glFinish();
   *setupMs = millisecondsSince(setupStart);
   const auto* drift = dynamic_cast<const PropDriftEffect*>(scene->effect);

@@ -97,7 +97,7 @@ bool parseWindowId(const char* text, uint32_t* id) {
 const char* moduleUsage() {
   return "usage: orvane [--root | --window-id ID | --window] [--geometry WxH[+X+Y]]\n"
          "              [--delay MICROSECONDS] [--no-mirrors] [--props FILE] [--fps]\n"
-         "              [--seed N] [--help] [--version]\n"
+         "              [--speed PERCENT] [--seed N] [--help] [--version]\n"
          "\n"
          "A kaleidoscope of prop sprites between mirror planes, for the X11 screen-saver daemon.\n"
          "  --root            draw into the window in $XSCREENSAVER_WINDOW, else the root window\n"
@@ -110,6 +110,7 @@ const char* moduleUsage() {
          "                    $XDG_DATA_HOME/orvane/props.prp, the chat client's file in the\n"
          "                    Wine prefix, and the installed samples\n"
          "  --fps             print frames per second and CPU time per frame on stderr\n"
+         "  --speed PERCENT   how fast the kaleidoscope moves, 25 to 200 (default 100)\n"
          "  --seed N          a fixed random seed, for a reproducible picture\n"
          "  --help, --version print this or the version and exit\n";
 }
@@ -130,7 +131,7 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
       name.resize(eq);
     }
     const bool takesValue = name == "window-id" || name == "delay" || name == "props" || name == "geometry" ||
-                            name == "seed";
+                            name == "seed" || name == "speed";
     if (inlineValue && !takesValue) return failed(o, "option '--" + name + "' takes no value");
     const char* value = inlineValue;
     if (takesValue && value == nullptr) {
@@ -174,6 +175,11 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
       if (!readDecimal(value, UINT32_MAX, &number)) return failed(o, std::string("--seed wants a number, not '") + value + "'");
       o.seedGiven = true;
       o.seed = uint32_t(number);
+    } else if (name == "speed") {
+      if (!readDecimal(value, 200, &number) || number < 25) {
+        return failed(o, std::string("--speed wants a percentage from 25 to 200, not '") + value + "'");
+      }
+      o.speedPercent = int32_t(number);
     } else {
       return failed(o, "unknown option '" + std::string(arg) + "'");
     }

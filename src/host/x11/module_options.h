@@ -27,6 +27,7 @@ struct ModuleOptions {
   int32_t x = 0, y = 0;
   bool seedGiven = false;
   uint32_t seed = 0;
+  int32_t speedPercent = 100;               // how fast the scene runs, 25 to 200
 };
 
 constexpr int64_t kModuleMaxDelayMicroseconds = 10000000;  // 10 s

@@ -202,6 +202,7 @@ bool runScene(Display* display, ModuleWindowState* window, const ModuleOptions& 
   MirrorScene* scene = new (std::nothrow) MirrorScene();
   if (!scene) return false;
   scene->setUp(window->width, window->height);
+  scene->speedPercent = options.speedPercent;
   ModuleLoop loop(display, window, scene, options, openMask);
   runFrameLoop(loop);
   scene->destroy();

@@ -51,7 +51,10 @@ std::string windowsOwnPropFile(const std::string& appDataFolder) {
 }
 
 std::vector<std::string> windowsPropCandidates(const PropSearchFolders& folders) {
-  std::vector<std::string> list{kPropFirstPath, kPropSecondPath};
+  std::vector<std::string> list;
+  if (folders.userFileHasProps) addOwnFile(list, folders.userAppData);
+  add(list, kPropFirstPath);
+  add(list, kPropSecondPath);
   addProgramFolder(list, folders.programFilesX86);
   addProgramFolder(list, folders.programFiles);
   addOwnFile(list, folders.userAppData);

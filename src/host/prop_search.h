@@ -10,6 +10,7 @@ struct PropSearchFolders {
   std::string programFiles;     // the system's programs' folder
   std::string userAppData;      // the user's roaming application data
   std::string commonAppData;    // application data shared by every user
+  bool userFileHasProps = false;  // the user's own prop file opens and holds a prop
 };
 
 // The Orvane prop file in an application-data folder, <folder>\Orvane\props.prp (trailing
@@ -18,10 +19,12 @@ struct PropSearchFolders {
 // saver looks; in the machine's folder it holds the installed samples.
 std::string windowsOwnPropFile(const std::string& appDataFolder);
 
-// The prop files to try, in order: the two fixed paths; the same two under the 32-bit
+// The prop files to try, in order. Once the user's own prop file holds a prop it comes first,
+// ahead of everything else: pictures the user added are what they want to see. Then the two
+// fixed paths; the same two under the 32-bit
 // programs' folder and under the system's programs' folder, each only where that folder is
 // not "c:\Program Files" (the fixed paths already look there); the user's own file,
 // <userAppData>\Orvane\props.prp; the machine's, <commonAppData>\Orvane\props.prp.
-// Folders are compared without regard to case or trailing separators, and a path that is
+// Paths are UTF-8, as the resource library takes them. Folders are compared without regard to case or trailing separators, and a path that is
 // already in the list is not added again.
 std::vector<std::string> windowsPropCandidates(const PropSearchFolders& folders);

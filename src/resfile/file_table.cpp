@@ -1,6 +1,9 @@
 // The table of open file streams: a FileRef is a slot number counted from 1.
 #include <cstdio>
 
+#include <string>
+
+#include "common/utf8.h"
 #include "resfile/handles.h"
 
 namespace {
@@ -31,13 +34,26 @@ int64_t tellOf(std::FILE* f) {
 #endif
 }
 
+// Opens a file named in UTF-8 for reading. On Windows the name goes to the system as
+// UTF-16, so a folder or file name outside the user's code page opens too; a name that is
+// not UTF-8 opens nothing there.
+std::FILE* openForReading(const char* path) {
+#ifdef _WIN32
+  std::u16string wide;
+  if (!orvane::utf8ToUtf16(path, &wide)) return nullptr;
+  return _wfopen(reinterpret_cast<const wchar_t*>(wide.c_str()), L"rb");
+#else
+  return std::fopen(path, "rb");
+#endif
+}
+
 }  // namespace
 
 ResCode FileOpen(const char* path, int16_t mode, FileRef* ref) {
   // Only reading is offered; a full table refuses rather than write past its last slot.
   if (path == nullptr || ref == nullptr || mode != kFileModeRead) return kFileFailed;
   if (fileTableCount >= kFileTableSlots) return kFileFailed;
-  std::FILE* f = std::fopen(path, "rb");
+  std::FILE* f = openForReading(path);
   if (f == nullptr) return kFileFailed;
   fileTable[fileTableCount] = f;
   ++fileTableCount;

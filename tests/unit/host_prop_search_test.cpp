@@ -41,6 +41,12 @@ TEST(HostPropSearch, FixedPathsFirstThenTheSystemsFoldersInOrderEachPlaceOnce) {
         "D:\\Program Files (x86)\\Sabrel\\TheKorrin\\korrin.prp", kUser, kMachine}},
       {"folders the system could not name are left out", {"", "", "", ""}, {kFirst, kSecond}},
       {"only the machine's folder named", {"", "", "", data + "\\"}, {kFirst, kSecond, kMachine}},
+      {"the user's own file holds props: it comes first, once",
+       {"C:\\Program Files (x86)", "C:\\Program Files", roaming + "\\", data, true},
+       {kUser, kFirst, kSecond, "C:\\Program Files (x86)\\TheKorrin\\korrin.prp",
+        "C:\\Program Files (x86)\\Sabrel\\TheKorrin\\korrin.prp", kMachine}},
+      {"a user file with props but no roaming folder named changes nothing", {"", "", "", data, true},
+       {kFirst, kSecond, kMachine}},
   };
   for (const SearchCase& c : cases) EXPECT_EQ(windowsPropCandidates(c.folders), c.expected) << c.what;
 }

@@ -92,19 +92,33 @@ TEST_F(WindowsPropSearch, EachPlaceInOrderAndNoLaterOneWhileAnEarlierOneOpens) {
       {user + "\\Orvane\\props.prp", user + "\\Orvane"},
       {machine + "\\Orvane\\props.prp", machine + "\\Orvane"},
   };
+  const Place& own = places[6];
+  // A user's own file that holds no prop leaves the order as it is: it is written empty here
+  // and given its props when its turn comes.
+  writePropFile(own.path, 0, own.madeFolder);
   // The file at place i holds i + 1 props, so the count built tells which file was used.
   int count = 0;
-  for (const Place& place : places) writePropFile(place.path, ++count, place.madeFolder);
+  for (const Place& place : places) {
+    ++count;
+    if (&place != &own) writePropFile(place.path, count, place.madeFolder);
+  }
 
   std::vector<uint8_t> pixels(kPropAtlasBytes);
   count = 0;
   for (const Place& place : places) {
+    if (&place == &own) writePropFile(own.path, 7, own.madeFolder);
     UseSystemPropSearch();
     EXPECT_EQ(buildPropAtlasPixels(pixels.data()), ++count) << "expected " << place.path;
     ASSERT_TRUE(DeleteFileA(place.path.c_str())) << place.path;
   }
   UseSystemPropSearch();
   EXPECT_EQ(buildPropAtlasPixels(pixels.data()), 0) << "no prop file anywhere";
+
+  // Once the user's own file holds props, it is taken ahead of the chat client's.
+  writePropFile(places[0].path, 1, places[0].madeFolder);
+  writePropFile(own.path, 7, own.madeFolder);
+  UseSystemPropSearch();
+  EXPECT_EQ(buildPropAtlasPixels(pixels.data()), 7) << "the user's own file first";
 }
 
 }  // namespace

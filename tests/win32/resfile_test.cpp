@@ -53,3 +53,30 @@ TEST(WindowsResFile, OpensFetchesDescribesAndCloses) {
   EXPECT_EQ(restest::readFileBytes(path), bytes);
   DeleteFileA(path.c_str());
 }
+
+// Names are UTF-8: a folder and a file outside any code page open, and bytes that are not
+// UTF-8 open nothing.
+TEST(WindowsResFile, NamesAreUtf8) {
+  restest::Builder b;
+  b.addType(kPropType).add(600, {1, 0, 1, 0});
+  const std::vector<uint8_t> bytes = b.build();
+  const std::wstring folder = L"C:\\users\\Public\\\x00C9t\x00E9 \x65E5\x672C";
+  const std::wstring file = folder + L"\\\x0394 props.prp";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(out, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(out, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+  CloseHandle(out);
+
+  const std::string utf8 = "C:\\users\\Public\\\xC3\x89t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\\\xCE\x94 props.prp";
+  FileRef ref = 0;
+  EXPECT_EQ(ResOpenFile(utf8.c_str(), &ref), kResOK);
+  EXPECT_EQ(ResCountOfType(kPropType), 1);
+  EXPECT_EQ(ResCloseFile(ref), kResOK);
+  ref = 0;
+  EXPECT_NE(ResOpenFile("C:\\users\\Public\\\xC9t\xE9\\x.prp", &ref), kResOK);  // code-page bytes
+  EXPECT_EQ(ref, 0);
+  DeleteFileW(file.c_str());
+  RemoveDirectoryW(folder.c_str());
+}

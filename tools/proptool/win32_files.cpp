@@ -27,17 +27,6 @@ std::string utf8(const std::wstring& text) {
   return out;
 }
 
-// The ANSI form of a name, or empty when some character has none.
-std::string ansi(const std::wstring& text) {
-  BOOL lossy = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0, nullptr,
-                                    &lossy);
-  if (n <= 0 || lossy) return std::string();
-  std::string out(size_t(n), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), &out[0], n, nullptr, &lossy);
-  return lossy ? std::string() : out;
-}
-
 }  // namespace
 
 std::filesystem::path nativePath(const std::string& path) { return std::filesystem::path(wide(path)); }
@@ -65,16 +54,8 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
   return true;
 }
 
-std::string resourceLibraryPath(const std::string& path) {
-  const std::wstring name = wide(path);
-  std::string narrow = ansi(name);
-  if (!narrow.empty()) return narrow;
-  // A name outside the ANSI code page: its short form, where the volume keeps one.
-  wchar_t shortName[MAX_PATH];
-  const DWORD n = GetShortPathNameW(name.c_str(), shortName, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) narrow = ansi(std::wstring(shortName, n));
-  return narrow.empty() ? path : narrow;
-}
+// The resource library takes UTF-8 names on every system.
+std::string resourceLibraryPath(const std::string& path) { return path; }
 
 std::string userPropFilePath() {
   wchar_t folder[MAX_PATH];

@@ -21,6 +21,7 @@
 #include "host/module_options.h"
 #include "host/prop_places.h"
 #include "host/saver_rules.h"
+#include "host/x11_fps_overlay.h"
 #include "host/x11_host.h"
 #include "props/prop_atlas.h"
 #include "scene/mirror_scene.h"
@@ -202,6 +203,10 @@ int main(int argc, char** argv) {
     scene->setUp(window.width, window.height);
     const uint32_t frameWord = frameWordFor(options.mirrors ? 1 : 0);
     FrameMeter meter;
+    // --fps: the meter's latest line, drawn on every frame until the next one replaces it.
+    X11FpsOverlay overlay;
+    char fpsLine[128] = "";
+    if (options.fps) overlay.init(display);
     while (stopSignal == 0 && !outcome.stop) {
       // Every waiting event first: no frame is drawn while events wait.
       if (XPending(display) > 0) {
@@ -210,15 +215,17 @@ int main(int argc, char** argv) {
         handleEvent(event, &window, scene, &outcome);
         continue;
       }
-      if (scene->renderFrame(frameWord)) glXSwapBuffers(display, window.window);
+      const bool swap = scene->renderFrame(frameWord);
       if (options.fps) {
-        char line[128];
-        if (meter.frame(clockSeconds(CLOCK_MONOTONIC), clockSeconds(CLOCK_PROCESS_CPUTIME_ID), line, sizeof line)) {
-          std::fprintf(stderr, "%s\n", line);
+        if (meter.frame(clockSeconds(CLOCK_MONOTONIC), clockSeconds(CLOCK_PROCESS_CPUTIME_ID), fpsLine, sizeof fpsLine)) {
+          std::fprintf(stderr, "%s\n", fpsLine);
         }
+        overlay.draw(fpsLine, window.width, window.height);  // into the buffer the frame went to
       }
+      if (swap) glXSwapBuffers(display, window.window);
       sleepLettingSignalsIn(options.delayMicroseconds, &openMask);
     }
+    overlay.destroy();
     scene->destroy();
     delete scene;
   }

@@ -176,10 +176,10 @@ def changed_pixels(a, b):
     return sum(1 for i in range(0, len(a.rgb), 3) if a.rgb[i:i + 3] != b.rgb[i:i + 3])
 
 
-def asymmetry(picture, tolerance=40):
+def asymmetry(picture, tolerance=40, rows=None):
     """Share of pixels whose colour differs by more than `tolerance` from their mirror across
-    the vertical axis through the centre."""
-    w, h, rgb = picture.width, picture.height, picture.rgb
+    the vertical axis through the centre, in the top `rows` rows (all when None)."""
+    w, h, rgb = picture.width, min(picture.height, rows or picture.height), picture.rgb
     differing = 0
     for y in range(h):
         row = y * w * 3

@@ -31,17 +31,7 @@ home = os.path.join(scratch, "home")
 module_path = os.path.join(root, "usr/libexec/xscreensaver/orvane")
 
 
-def processes(predicate):
-    """Ids of the processes for which predicate(pid) holds."""
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if predicate(entry):
-                    found.append(int(entry))
-            except OSError:
-                pass  # ended meanwhile
-    return found
+processes = x.processes
 
 
 def is_module(pid):
@@ -50,8 +40,7 @@ def is_module(pid):
 
 def of_this_test(pid):
     """Processes run with this test's scratch home: the daemon, its helpers, the module."""
-    with open("/proc/%s/environ" % pid, "rb") as f:
-        return ("HOME=" + home).encode() in f.read().split(b"\0")
+    return x.with_environment(pid, "HOME=" + home)
 
 
 def end_leftovers():

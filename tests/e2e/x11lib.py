@@ -72,6 +72,25 @@ for _s in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
     signal.signal(_s, lambda number, frame: sys.exit(128 + number))
 
 
+def processes(predicate):
+    """Ids of the running processes for which predicate(pid as text) holds."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if predicate(entry):
+                    found.append(int(entry))
+            except OSError:
+                pass  # ended meanwhile
+    return found
+
+
+def with_environment(pid, assignment):
+    """Whether process `pid` runs with `assignment` ("NAME=value") in its environment."""
+    with open("/proc/%s/environ" % pid, "rb") as f:
+        return assignment.encode() in f.read().split(b"\0")
+
+
 def wait_exit(process, seconds):
     """The exit code of `process` once it ended within `seconds`, else None."""
     try:

@@ -12,7 +12,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import x11lib as x  # noqa: E402
@@ -91,26 +90,7 @@ if not x.check(x.wait_for(lambda: saver.poll() is None and command("--query").re
     x.finish()
 
 command("--activate")
-modules = x.wait_for(lambda: x.processes(is_module), 60, 0.2)
-if x.check(modules, "activated, MATE runs the packaged module", "activated, no orvane process appeared"):
-    pid = modules[0]
-    with open("/proc/%d/cmdline" % pid, "rb") as f:
-        args = f.read().split(b"\0")[1:-1]
-    with open("/proc/%d/environ" % pid, "rb") as f:
-        handed = [v.decode() for v in f.read().split(b"\0") if v.startswith(b"XSCREENSAVER_WINDOW=")]
-    x.check(args == [b"--root"] and handed, "it runs as `orvane --root` with %s" % (handed[0] if handed else ""),
-            "its arguments %r, its window %r" % (args, handed))
-
-    def lit():
-        shot = x.screenshot("root")
-        return shot if shot and x.lit_fraction(shot) > 0.02 else None
-    first = x.wait_for(lit, 60, 0.25)
-    if x.check(first is not None, "the kaleidoscope is on the screen", "the screen stayed black"):
-        first.save(os.path.join(work, "mate.png"))
-        time.sleep(1)
-        second = x.screenshot("root")
-        moved = x.changed_pixels(first, second) if second else 0
-        x.check(moved > 1000, "it moves (%d pixels in 1 s)" % moved, "it does not move (%d pixels)" % moved)
+x.check_activated_module(is_module, "MATE", os.path.join(work, "mate.png"))
 
 command("--deactivate")
 x.check(x.wait_for(lambda: not x.processes(is_module), 20, 0.1), "deactivated, no orvane process is left",

@@ -1,6 +1,7 @@
 # Installing on Linux (`cmake --install`, `make install`) and the Debian package (CPack,
 # `make package`): the module where the screen-saver daemon looks for it, its description
-# for the settings program, the sample props, the two tools and the man pages.
+# for the settings program, the desktop entry of the MATE and Xfce screen savers, the sample
+# props, the two tools and the man pages.
 include(GNUInstallDirs)
 
 set(orvane_linux ${CMAKE_SOURCE_DIR}/packaging/linux)
@@ -29,6 +30,17 @@ install(TARGETS orvane RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensa
 install(TARGETS proptool orvane-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${orvane_linux}/orvane.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${orvane_staged}/props.prp DESTINATION ${CMAKE_INSTALL_DATADIR}/orvane)
+# The entry that the MATE and Xfce screen savers list names the module by its installed path,
+# so it is written when installing, under that install's prefix (`cmake --install --prefix`,
+# CPack's /usr), never the build's.
+install(CODE "
+  set(orvane_module \"${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/orvane\")
+  if(NOT IS_ABSOLUTE \"\${orvane_module}\")
+    set(orvane_module \"\${CMAKE_INSTALL_PREFIX}/\${orvane_module}\")
+  endif()
+  configure_file(\"${orvane_linux}/orvane.desktop.in\" \"${orvane_staged}/orvane.desktop\" @ONLY)
+")
+install(FILES ${orvane_staged}/orvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
 install(FILES ${orvane_staged}/orvane.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${orvane_staged}/proptool.1.gz ${orvane_staged}/orvane-render.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -49,7 +61,8 @@ mirrored, and every so often the kaleidoscope eases into another of seven
 mirror arrangements.
 .
 The package holds the module orvane for the X11 screen-saver daemon
-(pick Orvane in its settings), sample props, proptool to make prop
+(pick Orvane in its settings) and for the MATE and Xfce screen savers
+(pick Orvane in their preferences), sample props, proptool to make prop
 files from pictures, and orvane-render to draw the scene to PNG frames
 without a window.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -11,7 +11,6 @@ void runFrameLoop(FrameLoopHost& host) {
     for (int32_t i = 0; i < scenes; ++i) {
       if (host.renderFrame(i)) host.swapBuffers(i);
     }
-    host.turnDrawn();
     host.sleep();
   }
 }

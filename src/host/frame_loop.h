@@ -23,8 +23,6 @@ class FrameLoopHost {
   // into the back buffer and must be swapped.
   virtual bool renderFrame(int32_t index) = 0;
   virtual void swapBuffers(int32_t index) = 0;
-  // After the frames of one turn, before the sleep.
-  virtual void turnDrawn() {}
   virtual void sleep() = 0;
 };
 

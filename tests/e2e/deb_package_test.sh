@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package as CPack makes it: its name, computed dependencies, contents and modes,
-# the module's description for the settings program, and lintian's verdict.
+# the module's description for the settings program, the desktop entry of the MATE and Xfce
+# screen savers, and lintian's verdict.
 #   deb_package_test.sh NATIVE_BUILD_DIR WORK_DIR      leaves WORK_DIR/orvane_1.0_amd64.deb
 set -uo pipefail
 build="$(cd "${1:?usage: deb_package_test.sh NATIVE_BUILD_DIR WORK_DIR}" && pwd)"
@@ -35,6 +36,7 @@ done <<'LIST'
 -rwxr-xr-x usr/bin/proptool
 -rwxr-xr-x usr/bin/orvane-render
 -rw-r--r-- usr/share/xscreensaver/config/orvane.xml
+-rw-r--r-- usr/share/applications/screensavers/orvane.desktop
 -rw-r--r-- usr/share/orvane/props.prp
 -rw-r--r-- usr/share/man/man6/orvane.6.gz
 -rw-r--r-- usr/share/man/man1/proptool.1.gz
@@ -61,14 +63,23 @@ PY
 then ok "orvane.xml: label Orvane, --root, Use mirrors, frame-rate slider on --delay, frame-rate display"
 else fail "orvane.xml"
 fi
+# The entry the MATE and Xfce screen savers list: valid, and it runs the packaged module on
+# the window they hand over.
+entry="$work/root/usr/share/applications/screensavers/orvane.desktop"
+if desktop-file-validate "$entry" >"$work/desktop-file-validate.txt" 2>&1 &&
+   grep -qx 'Exec=/usr/libexec/xscreensaver/orvane --root' "$entry" &&
+   grep -qx 'TryExec=/usr/libexec/xscreensaver/orvane' "$entry" && grep -qx 'Categories=Screensaver;' "$entry"; then
+  ok "orvane.desktop validates and runs /usr/libexec/xscreensaver/orvane --root"
+else cat "$work/desktop-file-validate.txt" "$entry" >&2; fail "orvane.desktop"
+fi
 "$work/root/usr/libexec/xscreensaver/orvane" --version | grep -qx 'orvane 1.0' && ok "the packaged module runs" || fail "the packaged module does not run"
 
-# lintian: no errors (warnings are counted for the record). Its exit status is the verdict, so
+# lintian: no errors and no warnings. Its exit status is the verdict, so
 # a lintian that is missing or breaks down fails too instead of reading as "no errors".
-lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1
+lintian --fail-on error,warning "$deb" >"$work/lintian.txt" 2>&1
 status=$?
-if [ "$status" -eq 0 ]; then ok "lintian: no errors ($(grep -c '^W:' "$work/lintian.txt") warnings)"
-else cat "$work/lintian.txt" >&2; fail "lintian exited with $status ($(grep -c '^E:' "$work/lintian.txt") errors)"; fi
+if [ "$status" -eq 0 ]; then ok "lintian: no errors, no warnings"
+else cat "$work/lintian.txt" >&2; fail "lintian exited with $status ($(grep -c '^E:' "$work/lintian.txt") errors, $(grep -c '^W:' "$work/lintian.txt") warnings)"; fi
 
 if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed" >&2; exit 1; fi
 echo "all checks passed"

@@ -9,7 +9,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import x11lib as x  # noqa: E402
@@ -31,17 +30,7 @@ home = os.path.join(scratch, "home")
 module_path = os.path.join(root, "usr/libexec/xscreensaver/orvane")
 
 
-def processes(predicate):
-    """Ids of the processes for which predicate(pid) holds."""
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if predicate(entry):
-                    found.append(int(entry))
-            except OSError:
-                pass  # ended meanwhile
-    return found
+processes = x.processes
 
 
 def is_module(pid):
@@ -50,8 +39,7 @@ def is_module(pid):
 
 def of_this_test(pid):
     """Processes run with this test's scratch home: the daemon, its helpers, the module."""
-    with open("/proc/%s/environ" % pid, "rb") as f:
-        return ("HOME=" + home).encode() in f.read().split(b"\0")
+    return x.with_environment(pid, "HOME=" + home)
 
 
 def end_leftovers():
@@ -95,27 +83,7 @@ if not x.check(x.wait_for(lambda: command("-version").returncode == 0, 60, 0.5),
     x.finish()
 
 command("-activate")
-modules = x.wait_for(lambda: processes(is_module), 60, 0.2)
-if x.check(modules, "activated, the daemon runs the packaged module", "activated, no orvane process appeared"):
-    pid = modules[0]
-    with open("/proc/%d/cmdline" % pid, "rb") as f:
-        args = f.read().split(b"\0")[1:-1]
-    with open("/proc/%d/environ" % pid, "rb") as f:
-        handed = [v for v in f.read().split(b"\0") if v.startswith(b"XSCREENSAVER_WINDOW=")]
-    x.check(args == [b"--root"] and handed, "it runs as `orvane --root` with %s" % (handed[0].decode() if handed else ""),
-            "its arguments %r, its window %r" % (args, handed))
-
-    # The kaleidoscope on the screen: not black (the packaged samples were found), moving.
-    def lit():
-        shot = x.screenshot("root")
-        return shot if shot and x.lit_fraction(shot) > 0.02 else None
-    first = x.wait_for(lit, 60, 0.25)
-    if x.check(first is not None, "the kaleidoscope is on the screen", "the screen stayed black"):
-        first.save(os.path.join(work, "daemon.png"))
-        time.sleep(1)
-        second = x.screenshot("root")
-        moved = x.changed_pixels(first, second) if second else 0
-        x.check(moved > 1000, "it moves (%d pixels in 1 s)" % moved, "it does not move (%d pixels)" % moved)
+x.check_activated_module(is_module, "the daemon", os.path.join(work, "daemon.png"))
 
 command("-deactivate")
 left = x.wait_for(lambda: not processes(is_module), 20, 0.1)

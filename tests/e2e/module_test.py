@@ -76,8 +76,9 @@ def lit_picture(window, seconds=30):
     return x.wait_for(attempt, seconds, 0.25)
 
 
-def check_picture(name, window, process):
-    """Non-black, moving and mirror-symmetric about the window's vertical centre line."""
+def check_picture(name, window, process, rows=None):
+    """Non-black, moving and mirror-symmetric about the window's vertical centre line (in the
+    top `rows` rows when given)."""
     first = lit_picture(window)
     if not x.check(first is not None, name + ": the picture is not black",
                    name + ": the picture stayed black (exit code %s)" % process.poll()):
@@ -90,16 +91,28 @@ def check_picture(name, window, process):
             name + ": the picture does not move (%d pixels changed)" % moved)
     # The screenshot is taken while frames are drawn: one of three may meet a frame half
     # put on the screen, so the most symmetric one counts.
-    measured = [x.asymmetry(first)]
+    measured = [x.asymmetry(first, rows=rows)]
     for _ in range(2):
         if min(measured) < 0.01:
             break
         time.sleep(0.5)
         shot = x.screenshot(window)
-        measured.append(x.asymmetry(shot) if shot else 1.0)
+        measured.append(x.asymmetry(shot, rows=rows) if shot else 1.0)
     best = min(measured)
     x.check(best < 0.01, name + ": mirror-symmetric (%.4f of pixels differ from their mirror)" % best,
             name + ": not mirror-symmetric (%s)" % ", ".join("%.3f" % m for m in measured))
+
+
+# --fps writes its line in white on a black band along the bottom left. Its first characters
+# lie in this box (left, top, right, bottom), beyond the reach of the kaleidoscope, whose
+# sprites are never pure white there.
+TEXT_BOX = (0, SIZE[1] - 24, 120, SIZE[1])
+
+
+def text_pixels(picture):
+    """Near-white pixels in TEXT_BOX."""
+    left, top, right, bottom = TEXT_BOX
+    return sum(1 for y in range(top, bottom) for x_ in range(left, right) if min(picture.pixel(x_, y)) >= 240)
 
 
 def signal_latency(process):
@@ -145,6 +158,9 @@ maker, window = test_window()
 run = module(["--window-id", hex(window), "--props", props, "--seed", seed], "window-id")
 _windows[run.pid] = window
 check_picture("--window-id", window, run)
+plain = x.screenshot(window)
+x.check(plain and text_pixels(plain) == 0, "without --fps the corner has no text",
+        "without --fps: %s text pixels in the corner" % (text_pixels(plain) if plain else "no screenshot,"))
 
 # A window that changes size keeps being drawn, centred, at its new size.
 subprocess.run(["xdotool", "windowsize", str(window), "320", "240"], check=False)
@@ -211,8 +227,24 @@ def own_window(args, name):
 
 run, window = own_window(["--seed", seed, "--fps"], "window")
 if x.check(window is not None, "--window opens a window titled \"Orvane\"", "--window: no window titled \"Orvane\""):
-    check_picture("--window", window, run)
-    time.sleep(1.2)
+    check_picture("--window", window, run, rows=TEXT_BOX[1])
+    # The line is there on every frame: in each of several screenshots, not just once a
+    # second; the scene's next frames are drawn as before, mirror-symmetric above it.
+    texted = x.wait_for(lambda: (lambda s: s if s and text_pixels(s) >= 100 else None)(x.screenshot(window)), 10, 0.25)
+    if x.check(texted, "--fps draws its line bottom left (%d text pixels)" % (text_pixels(texted) if texted else 0),
+               "--fps: no text in the bottom-left corner"):
+        texted.save(os.path.join(work, "window-fps.png"))
+        counts = []
+        for _ in range(4):
+            time.sleep(0.3)
+            shot = x.screenshot(window)
+            counts.append(text_pixels(shot) if shot else 0)
+        x.check(min(counts) >= 100, "--fps: the line stays on every screenshot (%s text pixels)" % counts,
+                "--fps: the line comes and goes (%s text pixels)" % counts)
+        skew, lit = x.asymmetry(texted, rows=TEXT_BOX[1]), x.lit_fraction(texted)
+        x.check(skew < 0.01 and lit > 0.02,
+                "--fps: above the line the kaleidoscope as before (%.4f asymmetric, %.3f lit)" % (skew, lit),
+                "--fps: the text disturbed the scene (asymmetry %.3f above it, %.3f lit)" % (skew, lit))
     with open(os.path.join(work, "window.err")) as log:
         reports = [line for line in log if "frames/s" in line and "ms CPU per frame" in line]
     x.check(reports, "--fps reports: " + (reports[-1].strip() if reports else ""), "--fps printed no report")

@@ -72,6 +72,25 @@ for _s in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
     signal.signal(_s, lambda number, frame: sys.exit(128 + number))
 
 
+def processes(predicate):
+    """Ids of the running processes for which predicate(pid as text) holds."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if predicate(entry):
+                    found.append(int(entry))
+            except OSError:
+                pass  # ended meanwhile
+    return found
+
+
+def with_environment(pid, assignment):
+    """Whether process `pid` runs with `assignment` ("NAME=value") in its environment."""
+    with open("/proc/%s/environ" % pid, "rb") as f:
+        return assignment.encode() in f.read().split(b"\0")
+
+
 def wait_exit(process, seconds):
     """The exit code of `process` once it ended within `seconds`, else None."""
     try:
@@ -176,10 +195,10 @@ def changed_pixels(a, b):
     return sum(1 for i in range(0, len(a.rgb), 3) if a.rgb[i:i + 3] != b.rgb[i:i + 3])
 
 
-def asymmetry(picture, tolerance=40):
+def asymmetry(picture, tolerance=40, rows=None):
     """Share of pixels whose colour differs by more than `tolerance` from their mirror across
-    the vertical axis through the centre."""
-    w, h, rgb = picture.width, picture.height, picture.rgb
+    the vertical axis through the centre, in the top `rows` rows (all when None)."""
+    w, h, rgb = picture.width, min(picture.height, rows or picture.height), picture.rgb
     differing = 0
     for y in range(h):
         row = y * w * 3
@@ -196,3 +215,26 @@ def red_pixels(picture):
     """Number of bright red pixels (the wedge outline)."""
     rgb = picture.rgb
     return sum(1 for i in range(0, len(rgb), 3) if rgb[i] > 200 and rgb[i + 1] < 60 and rgb[i + 2] < 60)
+
+
+def check_activated_module(is_module, runner, picture_path):
+    """After a screen saver's activation: one process for which is_module(pid) holds appears,
+    runs as `orvane --root` with the saver's XSCREENSAVER_WINDOW, and a moving picture is on
+    the screen (its first screenshot saved at picture_path)."""
+    modules = wait_for(lambda: processes(is_module), 60, 0.2)
+    if not check(modules, "activated, %s runs the packaged module" % runner, "activated, no orvane process appeared"):
+        return
+    with open("/proc/%d/cmdline" % modules[0], "rb") as f:
+        args = f.read().split(b"\0")[1:-1]
+    with open("/proc/%d/environ" % modules[0], "rb") as f:
+        handed = [v.decode() for v in f.read().split(b"\0") if v.startswith(b"XSCREENSAVER_WINDOW=")]
+    check(args == [b"--root"] and handed, "it runs as `orvane --root` with %s" % (handed[0] if handed else ""),
+          "its arguments %r, its window %r" % (args, handed))
+    # Not black (the module found its props) and moving.
+    first = wait_for(lambda: (lambda s: s if s and lit_fraction(s) > 0.02 else None)(screenshot("root")), 60, 0.25)
+    if check(first is not None, "the kaleidoscope is on the screen", "the screen stayed black"):
+        first.save(picture_path)
+        time.sleep(1)
+        second = screenshot("root")
+        moved = changed_pixels(first, second) if second else 0
+        check(moved > 1000, "it moves (%d pixels in 1 s)" % moved, "it does not move (%d pixels)" % moved)

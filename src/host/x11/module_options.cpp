@@ -109,7 +109,8 @@ const char* moduleUsage() {
          "  --props FILE      the prop file to use; without it the first that opens of\n"
          "                    $XDG_DATA_HOME/orvane/props.prp, the chat client's file in the\n"
          "                    Wine prefix, and the installed samples\n"
-         "  --fps             print frames per second and CPU time per frame on stderr\n"
+         "  --fps             show frames per second and CPU time per frame in the\n"
+         "                    bottom-left corner, and print them on stderr\n"
          "  --speed PERCENT   how fast the kaleidoscope moves, 25 to 200 (default 100)\n"
          "  --seed N          a fixed random seed, for a reproducible picture\n"
          "  --help, --version print this or the version and exit\n";

@@ -21,6 +21,7 @@
 #include "host/x11/frame_meter.h"
 #include "host/x11/module_options.h"
 #include "host/prop_places.h"
+#include "host/x11/x11_fps_overlay.h"
 #include "host/x11/x11_host.h"
 #include "props/prop_atlas.h"
 #include "scene/mirror_scene.h"
@@ -155,13 +156,16 @@ void choosePropFiles(const ModuleOptions& options) {
 }
 
 // The module's turn of the frame loop: the window's events (and the stop signals), its
-// one scene, the GLX swap, the --fps report and the frame delay.
+// one scene with the --fps line, the GLX swap and the frame delay.
 class ModuleLoop : public FrameLoopHost {
  public:
   ModuleLoop(Display* display, ModuleWindowState* window, MirrorScene* scene, const ModuleOptions& options,
              const sigset_t* openMask)
       : display_(display), window_(window), scene_(scene), options_(options), openMask_(openMask),
-        frameWord_(frameWordFor(options.mirrors ? 1 : 0)) {}
+        frameWord_(frameWordFor(options.mirrors ? 1 : 0)) {
+    if (options.fps) overlay_.init(display);
+  }
+  ~ModuleLoop() override { overlay_.destroy(); }
 
   EventStep takeEvent() override {
     if (stopSignal != 0 || outcome.stop) return EventStep::Stop;
@@ -172,15 +176,19 @@ class ModuleLoop : public FrameLoopHost {
     return EventStep::Handled;
   }
   int32_t sceneCount() override { return 1; }
-  bool renderFrame(int32_t) override { return scene_->renderFrame(frameWord_); }
-  void swapBuffers(int32_t) override { glXSwapBuffers(display_, window_->window); }
-  void turnDrawn() override {
-    if (!options_.fps) return;
-    char line[128];
-    if (meter_.frame(clockSeconds(CLOCK_MONOTONIC), clockSeconds(CLOCK_PROCESS_CPUTIME_ID), line, sizeof line)) {
-      std::fprintf(stderr, "%s\n", line);
+  // The frame, and with --fps the meter's latest line over it, in the buffer the frame went
+  // to (drawn on every frame until the next line replaces it).
+  bool renderFrame(int32_t) override {
+    const bool swap = scene_->renderFrame(frameWord_);
+    if (options_.fps) {
+      if (meter_.frame(clockSeconds(CLOCK_MONOTONIC), clockSeconds(CLOCK_PROCESS_CPUTIME_ID), fpsLine_, sizeof fpsLine_)) {
+        std::fprintf(stderr, "%s\n", fpsLine_);
+      }
+      overlay_.draw(fpsLine_, window_->width, window_->height);
     }
+    return swap;
   }
+  void swapBuffers(int32_t) override { glXSwapBuffers(display_, window_->window); }
   void sleep() override { sleepLettingSignalsIn(options_.delayMicroseconds, openMask_); }
 
   EventOutcome outcome;
@@ -193,6 +201,8 @@ class ModuleLoop : public FrameLoopHost {
   const sigset_t* openMask_;
   const uint32_t frameWord_;
   FrameMeter meter_;
+  X11FpsOverlay overlay_;
+  char fpsLine_[128] = "";
 };
 
 // Sets a scene up in the window and runs the loop until a stop; true when the window was

@@ -132,6 +132,7 @@ SaverSettings scribbled() {
   s.MouseThreshold = -12345;
   s.CheckingPassword = 1;
   s.UseMirrors = -77;
+  s.Speed = -77;
   return s;
 }
 
@@ -276,11 +277,39 @@ TEST_F(Registry, SaveWritesADwordCreatingTheKey) {
     clean();
     SaverSettings s = scribbled();
     s.UseMirrors = v;
+    s.Speed = 40 + v;
     SaveSaverSettings(&s);
     const StoredValue stored = readStored(kSaverKey, "UseMirrors");
     ASSERT_TRUE(stored.exists);
     EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(stored.data, dword(static_cast<uint32_t>(v)));
+    const StoredValue speed = readStored(kSaverKey, "Speed");
+    EXPECT_EQ(speed.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(speed.data, dword(static_cast<uint32_t>(40 + v)));
+  }
+}
+
+// "Speed" is read with the same care as every other value; outside 25 to 200 it keeps 100.
+TEST_F(Registry, LoadSaverSettingsReadsSpeedInItsRange) {
+  const SaverLoadCase cases[] = {
+      {"no value", true, {}, 100},
+      {"dword 25", true, {{"Speed", REG_DWORD, dword(25)}}, 25},
+      {"dword 200", true, {{"Speed", REG_DWORD, dword(200)}}, 200},
+      {"dword 24", true, {{"Speed", REG_DWORD, dword(24)}}, 100},
+      {"dword 201", true, {{"Speed", REG_DWORD, dword(201)}}, 100},
+      {"dword all ones", true, {{"Speed", REG_DWORD, dword(0xffffffffu)}}, 100},
+      {"number as text", true, {{"Speed", REG_SZ, text(" 60 ")}}, 60},
+      {"quad word", true, {{"Speed", REG_QWORD, {50, 0, 0, 0, 0, 0, 0, 0}}}, 100},
+  };
+  for (const SaverLoadCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    clean();
+    createKey(kSaverKey);
+    for (const ValueSetup& v : c.values) setValue(kSaverKey, v.name, v.type, v.data);
+    SaverSettings s = scribbled();
+    LoadSaverSettings(&s);
+    EXPECT_EQ(s.Speed, c.expected);
+    EXPECT_EQ(s.UseMirrors, 1);
   }
 }
 

@@ -53,4 +53,9 @@ uint32_t decodeSettingValue(bool readSucceeded, uint32_t type, const uint8_t* da
   return fallback;
 }
 
+int32_t speedFromSetting(uint32_t stored) {
+  const auto value = static_cast<int32_t>(stored);
+  return value >= 25 && value <= 200 ? value : 100;
+}
+
 }  // namespace orvane

@@ -33,4 +33,7 @@ enum class SettingRange { Unsigned, Signed };
 uint32_t decodeSettingValue(bool readSucceeded, uint32_t type, const uint8_t* data,
                             uint32_t dataSize, SettingRange range, uint32_t fallback);
 
+// The speed a stored "Speed" number stands for: itself from 25 to 200 percent, else 100.
+int32_t speedFromSetting(uint32_t stored);
+
 }  // namespace orvane

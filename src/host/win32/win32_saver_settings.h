@@ -14,6 +14,7 @@ struct SaverSettings {
   int32_t CheckingPassword;  // 1 while a password check runs
   int32_t CloseRequested;    // 1 once the saver itself asked to close
   int32_t UseMirrors;        // nonzero: kaleidoscope mirrored; zero: a single wedge
+  int32_t Speed;             // how fast the kaleidoscope moves, percent (25 to 200)
 };
 
 static_assert(sizeof(POINT) == 8 && sizeof(DWORD) == 4,

@@ -98,6 +98,7 @@ void runScene(HWND window, HDC deviceContext, int32_t width, int32_t height, int
     return;
   }
   scene->setUp(width, height);
+  if (saverSettings) scene->speedPercent = saverSettings->Speed;
   saverScene = scene;
   ShowWindow(window, showCommand);
   SaverLoop loop(deviceContext);

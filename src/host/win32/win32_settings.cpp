@@ -13,6 +13,7 @@ const char kSaverKey[] = "Software\\Tov\\Ostrel";
 const char kPasswordDelayValue[] = "Password Delay";
 const char kMouseThresholdValue[] = "Mouse Threshold";
 const char kUseMirrorsValue[] = "UseMirrors";
+const char kSpeedValue[] = "Speed";
 
 static_assert(REG_SZ == orvane::kRegSz && REG_EXPAND_SZ == orvane::kRegExpandSz &&
                   REG_BINARY == orvane::kRegBinary && REG_DWORD == orvane::kRegDword,
@@ -56,11 +57,14 @@ void LoadHostSettings(SaverSettings* settings) {
 void LoadSaverSettings(SaverSettings* settings) {
   if (settings == nullptr) return;
   settings->UseMirrors = 1;
+  settings->Speed = 100;
   HKEY key = openKey(kSaverKey);
   if (key == nullptr) return;
   settings->UseMirrors = static_cast<int32_t>(readValue(key, kUseMirrorsValue,
                                                        orvane::SettingRange::Signed,
                                                        static_cast<uint32_t>(settings->UseMirrors)));
+  settings->Speed = orvane::speedFromSetting(
+      readValue(key, kSpeedValue, orvane::SettingRange::Signed, static_cast<uint32_t>(settings->Speed)));
   RegCloseKey(key);
 }
 
@@ -71,9 +75,11 @@ void SaveSaverSettings(SaverSettings* settings) {
                       KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return;  // the choice is lost without a message
   }
-  const DWORD value = static_cast<DWORD>(settings->UseMirrors);
-  RegSetValueExA(key, kUseMirrorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                 sizeof value);
+  const DWORD mirrors = static_cast<DWORD>(settings->UseMirrors);
+  RegSetValueExA(key, kUseMirrorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mirrors),
+                 sizeof mirrors);
+  const DWORD speed = static_cast<DWORD>(orvane::speedFromSetting(static_cast<uint32_t>(settings->Speed)));
+  RegSetValueExA(key, kSpeedValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&speed), sizeof speed);
   RegCloseKey(key);
 }
 

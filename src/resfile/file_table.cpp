@@ -33,15 +33,34 @@ int64_t tellOf(std::FILE* f) {
 
 }  // namespace
 
+namespace {
+
+// Puts an open stream in the next slot.
+FileRef keep(std::FILE* f) {
+  fileTable[fileTableCount] = f;
+  ++fileTableCount;
+  return static_cast<FileRef>(fileTableCount);
+}
+
+}  // namespace
+
 ResCode FileOpen(const char* path, int16_t mode, FileRef* ref) {
   // Only reading is offered; a full table refuses rather than write past its last slot.
   if (path == nullptr || ref == nullptr || mode != kFileModeRead) return kFileFailed;
   if (fileTableCount >= kFileTableSlots) return kFileFailed;
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return kFileFailed;
-  fileTable[fileTableCount] = f;
-  ++fileTableCount;
-  *ref = static_cast<FileRef>(fileTableCount);
+  *ref = keep(f);
+  return kResOK;
+}
+
+ResCode FileAdopt(std::FILE* stream, FileRef* ref) {
+  if (stream == nullptr) return kFileFailed;
+  if (ref == nullptr || fileTableCount >= kFileTableSlots) {
+    std::fclose(stream);
+    return kFileFailed;
+  }
+  *ref = keep(stream);
   return kResOK;
 }
 

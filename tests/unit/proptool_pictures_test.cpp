@@ -27,7 +27,7 @@ using proptest::readBytes;
 using proptest::Rgba;
 using proptest::ToolRun;
 
-class PicturesTest : public ::testing::Test {
+class ProptoolPicturesTest : public ::testing::Test {
  protected:
   void SetUp() override { dir = proptest::makeTempDir(); }
   std::string path(const std::string& name) const { return dir + "/" + name; }
@@ -40,7 +40,7 @@ class PicturesTest : public ::testing::Test {
 
 // A picture that cannot be read costs one line and its own prop; the others are built and
 // the exit code tells that something was left out.
-TEST_F(PicturesTest, BadPicturesAreReportedAndTheOthersBuilt) {
+TEST_F(ProptoolPicturesTest, BadPicturesAreReportedAndTheOthersBuilt) {
   const pictures::RgbaImage picture = draw(60, 50, [](int32_t x, int32_t y) {
     return Rgba{uint8_t(x * 4), uint8_t(y * 5), uint8_t(x ^ y), uint8_t(x < 5 ? 0 : 255)};
   });
@@ -66,10 +66,10 @@ TEST_F(PicturesTest, BadPicturesAreReportedAndTheOthersBuilt) {
 // Pictures alone as arguments, as when they are dropped onto the program, go to the user's
 // own prop file: a line for each, what it became or why it was left out; the exit code
 // tells whether all were added; a file that cannot be kept whole is named and not touched.
-class OwnPropFileTest : public PicturesTest {
+class ProptoolDropTest : public ProptoolPicturesTest {
  protected:
   void SetUp() override {
-    PicturesTest::SetUp();
+    ProptoolPicturesTest::SetUp();
     const char* old = std::getenv("XDG_DATA_HOME");
     saved = old ? old : "";
     hadOld = old != nullptr;
@@ -86,7 +86,7 @@ class OwnPropFileTest : public PicturesTest {
   bool hadOld = false;
 };
 
-TEST_F(OwnPropFileTest, DroppedPicturesAreAddedALineEach) {
+TEST_F(ProptoolDropTest, DroppedPicturesAreAddedALineEach) {
   ToolRun first = proptoolRun({a, b});
   ASSERT_EQ(first.code, 0) << first.out << first.err;
   EXPECT_EQ(lines(first.out), (std::vector<std::string>{"Adding 2 pictures to " + own,
@@ -108,10 +108,9 @@ TEST_F(OwnPropFileTest, DroppedPicturesAreAddedALineEach) {
   EXPECT_EQ(lines(full.out)[2], "  sea.bmp: not added, the file is full (529 props, as many as the saver shows at once)");
 
   // A file holding more than props: not rewritten, nothing added.
-  std::vector<ResEntry> other = {proptest::propEntry(600, proptest::rowProp({7})),
-                                 proptest::propEntry(601, proptest::rowProp({7}))};
-  other[1].type = resTypeCode('I', 'c', 'o', 'n');
-  const std::vector<uint8_t> foreign = ResBuildFile(other);
+  ResEntry icon = proptest::propEntry(600, proptest::rowProp({7}));
+  icon.type = resTypeCode('I', 'c', 'o', 'n');
+  const std::vector<uint8_t> foreign = ResBuildFile({icon});
   ASSERT_TRUE(proptest::writeFile(own, foreign));
   ToolRun refused = proptoolRun({a});
   EXPECT_EQ(refused.code, 1);

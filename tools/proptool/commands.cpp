@@ -292,7 +292,8 @@ int commandAddPictures(const std::vector<std::string>& paths, std::ostream& out,
   if (path.empty()) return failure(err, "cannot tell where your prop file belongs (no home folder)");
   pictures::OwnPropFile own;
   pictures::OwnFileProblem problem;
-  if (!pictures::loadOwnPropFile(nativePath(path), &own, &problem)) return failure(err, ownFileProblemText(path, problem));
+  if (!pictures::loadOwnPropFile(nativePath(path), &own, &problem))
+    return failure(err, ownFileProblemText(path, problem));
 
   out << "Adding " << paths.size() << (paths.size() == 1 ? " picture" : " pictures") << " to " << path << "\n";
   size_t failed = 0;

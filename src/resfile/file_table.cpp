@@ -47,6 +47,13 @@ std::FILE* openForReading(const char* path) {
 #endif
 }
 
+// Puts an open stream in the next slot.
+FileRef keep(std::FILE* f) {
+  fileTable[fileTableCount] = f;
+  ++fileTableCount;
+  return static_cast<FileRef>(fileTableCount);
+}
+
 }  // namespace
 
 ResCode FileOpen(const char* path, int16_t mode, FileRef* ref) {
@@ -55,9 +62,17 @@ ResCode FileOpen(const char* path, int16_t mode, FileRef* ref) {
   if (fileTableCount >= kFileTableSlots) return kFileFailed;
   std::FILE* f = openForReading(path);
   if (f == nullptr) return kFileFailed;
-  fileTable[fileTableCount] = f;
-  ++fileTableCount;
-  *ref = static_cast<FileRef>(fileTableCount);
+  *ref = keep(f);
+  return kResOK;
+}
+
+ResCode FileAdopt(std::FILE* stream, FileRef* ref) {
+  if (stream == nullptr) return kFileFailed;
+  if (ref == nullptr || fileTableCount >= kFileTableSlots) {
+    std::fclose(stream);
+    return kFileFailed;
+  }
+  *ref = keep(stream);
   return kResOK;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Memory blocks reached through Handles, and the table of open file streams.
 #include <cstdint>
+#include <cstdio>
 
 // Result codes shared by the whole resource library.
 using ResCode = int16_t;
@@ -45,6 +46,10 @@ constexpr int16_t kFileModeRead = 2;
 constexpr int16_t kFileSeekFromStart = 0;
 
 ResCode FileOpen(const char* path, int16_t mode, FileRef* ref);
+// Takes a stream the caller opened for reading (binary) into the table, for names that the
+// narrow fopen of FileOpen cannot reach (wide names on Windows). The table owns it from then
+// on: FileClose closes it, and so does a refusal (a null stream, or no free slot).
+ResCode FileAdopt(std::FILE* stream, FileRef* ref);
 ResCode FileClose(FileRef ref);
 ResCode FileSeek(FileRef ref, int16_t mode, int32_t offset);
 ResCode FileRead(FileRef ref, int32_t* count, void* buffer);

@@ -56,12 +56,12 @@ bool listInsideMap(uint32_t offset, uint64_t length, uint32_t mapLength) {
 // Checks the map header in `map` (mapLength bytes) and every type entry it lists.
 bool mapIsSound(const uint8_t* map, uint32_t mapLength, ResMapHeader* out) {
   ResMapHeader h;
-  h.typeCount = int32_t(resReadLE32(map + 0));
-  h.refCount = int32_t(resReadLE32(map + 4));
-  h.nameListLength = resReadLE32(map + 8);
-  h.typeListOffset = resReadLE32(map + 12);
-  h.refListOffset = resReadLE32(map + 16);
-  h.nameListOffset = resReadLE32(map + 20);
+  h.typeCount = int32_t(resReadLE32(map + kMapFieldTypeCount));
+  h.refCount = int32_t(resReadLE32(map + kMapFieldRefCount));
+  h.nameListLength = resReadLE32(map + kMapFieldNameListLength);
+  h.typeListOffset = resReadLE32(map + kMapFieldTypeListOffset);
+  h.refListOffset = resReadLE32(map + kMapFieldRefListOffset);
+  h.nameListOffset = resReadLE32(map + kMapFieldNameListOffset);
   if (h.typeCount < 0 || h.refCount < 0) return false;
   if (!listInsideMap(h.typeListOffset, uint64_t(h.typeCount) * kResTypeEntrySize, mapLength) ||
       !listInsideMap(h.refListOffset, uint64_t(h.refCount) * kResRefEntrySize, mapLength) ||
@@ -152,17 +152,17 @@ ResCode ResReadMap(FileRef ref) {
 
   // Bytes a short file does not deliver keep the initial header values.
   uint8_t raw[kResFileHeaderSize];
-  resWriteLE32(raw + 0, f->header.dataOffset);
-  resWriteLE32(raw + 4, f->header.dataLength);
-  resWriteLE32(raw + 8, f->header.mapOffset);
-  resWriteLE32(raw + 12, f->header.mapLength);
+  resWriteLE32(raw + kHeaderFieldDataOffset, f->header.dataOffset);
+  resWriteLE32(raw + kHeaderFieldDataLength, f->header.dataLength);
+  resWriteLE32(raw + kHeaderFieldMapOffset, f->header.mapOffset);
+  resWriteLE32(raw + kHeaderFieldMapLength, f->header.mapLength);
   ResCode code = FileSeek(ref, kFileSeekFromStart, 0);
   if (code != kResOK) return code;
   int32_t count = kResFileHeaderSize;
   code = FileRead(ref, &count, raw);
   if (code != kResOK) return code;
-  f->header = ResFileHeader{resReadLE32(raw + 0), resReadLE32(raw + 4), resReadLE32(raw + 8),
-                            resReadLE32(raw + 12)};
+  f->header = ResFileHeader{resReadLE32(raw + kHeaderFieldDataOffset), resReadLE32(raw + kHeaderFieldDataLength),
+                            resReadLE32(raw + kHeaderFieldMapOffset), resReadLE32(raw + kHeaderFieldMapLength)};
 
   // The map must hold its own header and cannot be longer than the file (a bare header
   // is always allowed: it is what an empty file reads as).
@@ -228,10 +228,10 @@ ResCode ResReadMap(FileRef ref) {
   return kResOK;
 }
 
-ResCode ResOpenFile(const char* path, FileRef* ref) {
-  FileRef opened = 0;
-  resLastError = FileOpen(path, kFileModeRead, &opened);
-  if (resLastError != kResOK) return kFileFailed;
+namespace {
+// The shared end of ResOpenFile and ResOpenStream: a record for the stream just put in the
+// table, and its map.
+ResCode openRecord(FileRef opened, FileRef* ref) {
   if (ResCreateFileRecord(opened) != kResOK) {
     // Without a record the stream would be unreachable: give it back, report no file.
     FileClose(opened);
@@ -241,6 +241,21 @@ ResCode ResOpenFile(const char* path, FileRef* ref) {
   if (ref != nullptr) *ref = opened;
   resLastError = ResReadMap(opened);
   return resLastError;
+}
+}  // namespace
+
+ResCode ResOpenFile(const char* path, FileRef* ref) {
+  FileRef opened = 0;
+  resLastError = FileOpen(path, kFileModeRead, &opened);
+  if (resLastError != kResOK) return kFileFailed;
+  return openRecord(opened, ref);
+}
+
+ResCode ResOpenStream(std::FILE* stream, FileRef* ref) {
+  FileRef opened = 0;
+  resLastError = FileAdopt(stream, &opened);
+  if (resLastError != kResOK) return kFileFailed;
+  return openRecord(opened, ref);
 }
 
 int32_t ResCountOfType(uint32_t type) {

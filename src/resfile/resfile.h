@@ -19,6 +19,9 @@ constexpr uint32_t kRefClearedOnRead = 0x13;
 extern int16_t resLastError;
 
 ResCode ResOpenFile(const char* path, FileRef* ref);
+// As ResOpenFile, for a stream the caller opened for reading (FileAdopt): the library owns
+// it from then on and closes it with the file, or at once when it cannot take it.
+ResCode ResOpenStream(std::FILE* stream, FileRef* ref);
 int32_t ResCountOfType(uint32_t type);
 Handle ResGetIndexed(uint32_t type, int32_t index);
 // name: at least 32 bytes; receives a length-prefixed name (no terminating zero).

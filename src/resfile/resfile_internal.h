@@ -4,23 +4,7 @@
 #include <cstdint>
 
 #include "resfile/resfile.h"
-
-// Sizes of the fixed parts of the file layout.
-constexpr uint32_t kResFileHeaderSize = 16;
-constexpr uint32_t kResMapHeaderSize = 24;
-constexpr uint32_t kResTypeEntrySize = 12;
-constexpr uint32_t kResRefEntrySize = 32;
-
-// Byte offsets of the fields inside a 12-byte type entry and a 32-byte reference entry.
-constexpr uint32_t kTypeFieldType = 0;
-constexpr uint32_t kTypeFieldCount = 4;
-constexpr uint32_t kTypeFieldFirstRef = 8;
-constexpr uint32_t kRefFieldId = 0;
-constexpr uint32_t kRefFieldDataHandle = 4;
-constexpr uint32_t kRefFieldOffset = 8;
-constexpr uint32_t kRefFieldLength = 12;
-constexpr uint32_t kRefFieldNameOffset = 20;
-constexpr uint32_t kRefFieldFlags = 24;
+#include "resfile/resfile_layout.h"
 
 // A loaded Handle lives in the entry's 4-byte `dataHandle` field when it fits there;
 // otherwise (64-bit builds) in `ResFile::loaded`, one per reference.
@@ -56,17 +40,6 @@ struct ResFile {
 
 extern ResFile* resFileList;
 extern ResFile* resCurrentFile;
-
-// Little-endian 32-bit fields at any alignment.
-inline uint32_t resReadLE32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline void resWriteLE32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
 
 // Makes a record for an open file, pushes it at the head of the list and makes it
 // current. Returns kResOK, or kResFailed (nothing kept) when memory runs out.

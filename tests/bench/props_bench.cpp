@@ -18,7 +18,8 @@
 
 #include "common/random.h"
 #include "props/prop_atlas.h"
-#include "proptool/resource_writer.h"
+#include "pictures/picture_files.h"
+#include "resfile/resfile_writer.h"
 #include "proptool/sample_props.h"
 
 namespace {
@@ -35,7 +36,7 @@ std::string propFile(int count) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) {
     const std::string partial = path + ".part";
-    if (!proptool::writeWholeFile(partial, proptool::buildResourceFile(proptool::makeSampleProps(count)), nullptr) ||
+    if (!pictures::writeWholeFile(partial, ResBuildFile(proptool::makeSampleProps(count)), nullptr) ||
         std::rename(partial.c_str(), path.c_str()) != 0) {
       std::fprintf(stderr, "props_bench: cannot write %s\n", path.c_str());
       std::exit(1);

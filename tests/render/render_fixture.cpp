@@ -150,7 +150,7 @@ int litPixels(const std::vector<uint8_t>& rgba) {
 std::string writeSamplePropFile(int32_t count) {
   const std::string path = proptest::makeTempDir() + "/korrin.prp";
   const bool written =
-      proptest::writeFile(path, proptool::buildResourceFile(proptool::makeSampleProps(count)));
+      proptest::writeFile(path, ResBuildFile(proptool::makeSampleProps(count)));
   EXPECT_TRUE(written) << path;
   return path;
 }

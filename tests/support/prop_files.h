@@ -1,6 +1,6 @@
 #pragma once
-// Prop files for tests: temporary paths, small prop images, and files written with
-// proptool's resource-file writer.
+// Prop files for tests: temporary paths, small prop images, and files written with the
+// resource-file writer.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +10,8 @@
 #include <unistd.h>
 
 #include "props/prop_atlas.h"
-#include "proptool/resource_writer.h"
+#include "pictures/picture_files.h"
+#include "resfile/resfile_writer.h"
 
 namespace proptest {
 
@@ -35,8 +36,8 @@ inline std::vector<uint8_t> rowProp(const std::vector<uint8_t>& indices, uint8_t
   return out;
 }
 
-inline proptool::ResourceEntry propEntry(uint32_t id, std::vector<uint8_t> data, const std::string& name = "") {
-  proptool::ResourceEntry e;
+inline ResEntry propEntry(uint32_t id, std::vector<uint8_t> data, const std::string& name = "") {
+  ResEntry e;
   e.type = kPropType;
   e.id = id;
   e.hasName = !name.empty();
@@ -46,7 +47,7 @@ inline proptool::ResourceEntry propEntry(uint32_t id, std::vector<uint8_t> data,
 }
 
 inline bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  return proptool::writeWholeFile(path, bytes, nullptr);
+  return pictures::writeWholeFile(path, bytes, nullptr);
 }
 
 }  // namespace proptest

@@ -10,7 +10,7 @@
 #include "host/x11/module_options.h"
 #include "host/prop_places.h"
 #include "props/prop_atlas.h"
-#include "proptool/resource_writer.h"
+#include "resfile/resfile_writer.h"
 #include "support/prop_files.h"
 
 namespace {
@@ -162,10 +162,10 @@ TEST(PropPlaces, EachPlaceInTurnIsTheOneUsed) {
   const std::vector<std::string> places = linuxPropPlaces(in);
   ASSERT_EQ(places.size(), 6u);
   for (size_t k = 0; k < places.size(); ++k) {
-    std::vector<proptool::ResourceEntry> props;
+    std::vector<ResEntry> props;
     for (size_t n = 0; n <= k; ++n) props.push_back(proptest::propEntry(600 + uint32_t(n), proptest::rowProp({1})));
     std::filesystem::create_directories(std::filesystem::path(places[k]).parent_path());
-    ASSERT_TRUE(proptest::writeFile(places[k], proptool::buildResourceFile(props)));
+    ASSERT_TRUE(proptest::writeFile(places[k], ResBuildFile(props)));
   }
   std::vector<uint8_t> buffer(kPropAtlasBytes);
   setPropFileCandidates(places);

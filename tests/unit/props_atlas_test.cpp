@@ -12,8 +12,6 @@
 
 namespace {
 
-using proptool::ResourceEntry;
-
 // Indices 0..53 are 54 distinct colours, so three pixels from them number a prop.
 constexpr int kDigits = 50;
 
@@ -21,8 +19,8 @@ std::vector<uint8_t> numberedProp(int n) {
   return proptest::rowProp({uint8_t(n % kDigits), uint8_t(n / kDigits % kDigits), uint8_t(n / (kDigits * kDigits))});
 }
 
-std::vector<ResourceEntry> numberedProps(int count) {
-  std::vector<ResourceEntry> entries;
+std::vector<ResEntry> numberedProps(int count) {
+  std::vector<ResEntry> entries;
   for (int n = 0; n < count; ++n) entries.push_back(proptest::propEntry(kPropInvertedIdLimit + uint32_t(n), numberedProp(n)));
   return entries;
 }
@@ -80,12 +78,12 @@ TEST_F(PropAtlasTest, DefaultPathsAndTheFirstCandidateThatOpens) {
   setPropFilePaths(nullptr, nullptr);
   EXPECT_EQ(propFileCandidates(), (std::vector<std::string>{"c:\\Program Files\\TheKorrin\\korrin.prp",
                                                              "c:\\Program Files\\Sabrel\\TheKorrin\\korrin.prp"}));
-  const std::string second = write("second.prp", proptool::buildResourceFile(numberedProps(3)));
+  const std::string second = write("second.prp", ResBuildFile(numberedProps(3)));
   EXPECT_EQ(build("/nonexistent/first.prp", second), 3);
   EXPECT_EQ(numberAt(2), 2);
   // Further candidates are reached only past every one that does not open, and the search
   // stops at the first that does.
-  const std::string fourth = write("fourth.prp", proptool::buildResourceFile(numberedProps(5)));
+  const std::string fourth = write("fourth.prp", ResBuildFile(numberedProps(5)));
   setPropFileCandidates({"/nonexistent/a.prp", "/nonexistent/b.prp", "/nonexistent/c.prp", fourth, second});
   EXPECT_EQ(buildPropAtlasPixels(buffer.data()), 5);
   setPropFileCandidates({});
@@ -95,8 +93,8 @@ TEST_F(PropAtlasTest, DefaultPathsAndTheFirstCandidateThatOpens) {
 // The second path is tried only when the first gives no FileRef: a first file that opens
 // but whose map is refused still ends the search, and is closed like any other.
 TEST_F(PropAtlasTest, AFirstFileThatOpensEndsTheSearchEvenWhenItsMapIsRefused) {
-  const std::string good = write("good.prp", proptool::buildResourceFile(numberedProps(3)));
-  std::vector<uint8_t> corrupt = proptool::buildResourceFile(numberedProps(3));
+  const std::string good = write("good.prp", ResBuildFile(numberedProps(3)));
+  std::vector<uint8_t> corrupt = ResBuildFile(numberedProps(3));
   corrupt[15] = 0x40;  // mapLength far beyond the file
   const std::string bad = write("bad.prp", corrupt);
   const int32_t streams = FileTableCount();
@@ -120,7 +118,7 @@ TEST_F(PropAtlasTest, SmallFilesLoadEveryPropInFileOrder) {
   for (int n = 0; n < 40; ++n) props.add(kPropInvertedIdLimit + uint32_t(n), numberedProp(n));
   arranged.arrangement = {true, {2, 1, 0}, 9, true};
   std::vector<File> files = {{40, arranged.build()}};
-  for (int count : {1, 10, 24, 529}) files.push_back({count, proptool::buildResourceFile(numberedProps(count))});
+  for (int count : {1, 10, 24, 529}) files.push_back({count, ResBuildFile(numberedProps(count))});
   for (const File& file : files) {
     const int count = file.count;
     buffer.assign(kPropAtlasBytes, 0xEE);
@@ -143,7 +141,7 @@ TEST_F(PropAtlasTest, SmallFilesLoadEveryPropInFileOrder) {
 
 TEST_F(PropAtlasTest, LargeFilesFillEverySlotWithASeededSelectionInFileOrder) {
   for (int count : {530, 1000}) {
-    const std::string path = write("large.prp", proptool::buildResourceFile(numberedProps(count)));
+    const std::string path = write("large.prp", ResBuildFile(numberedProps(count)));
     for (uint32_t seed : {1u, 12345u}) {
       // Selected exactly when trunc(f * remaining) <= free slots.
       orvane::srand(seed);
@@ -169,9 +167,9 @@ TEST_F(PropAtlasTest, LowIdsArePaintedAsGreys) {
       {516, {0xCC, 0xFF, 0xFF, 0xFF}},        {0x80000000u, {0xCC, 0xFF, 0xFF, 0xFF}},
       {0xFFFFFFFFu, {0xCC, 0xFF, 0xFF, 0xFF}},
   };
-  std::vector<ResourceEntry> entries;
+  std::vector<ResEntry> entries;
   for (const Case& c : cases) entries.push_back(proptest::propEntry(c.id, proptest::rowProp({1})));
-  const std::string path = write("ids.prp", proptool::buildResourceFile(entries));
+  const std::string path = write("ids.prp", ResBuildFile(entries));
   ASSERT_EQ(build(path), int32_t(std::size(cases)));
   for (size_t cell = 0; cell < std::size(cases); ++cell) {
     const uint8_t* p = pixel(kPropCellSize * int32_t(cell), 0);
@@ -180,15 +178,15 @@ TEST_F(PropAtlasTest, LowIdsArePaintedAsGreys) {
 }
 
 TEST_F(PropAtlasTest, OnlyPropResourcesCountAndOddDataTakesItsCell) {
-  std::vector<ResourceEntry> entries;
-  ResourceEntry other = proptest::propEntry(1000, numberedProp(99));
+  std::vector<ResEntry> entries;
+  ResEntry other = proptest::propEntry(1000, numberedProp(99));
   other.type = resTypeCode('I', 'c', 'o', 'n');
   entries.push_back(other);
   entries.push_back(proptest::propEntry(600, numberedProp(0)));
   entries.push_back(proptest::propEntry(601, {}));                     // empty data: paints nothing
   entries.push_back(proptest::propEntry(602, {0x05, 0x00, 0x01}));    // short header: paints nothing
   entries.push_back(proptest::propEntry(603, numberedProp(3)));
-  const std::string path = write("mixed.prp", proptool::buildResourceFile(entries));
+  const std::string path = write("mixed.prp", ResBuildFile(entries));
   ASSERT_EQ(build(path), 4);
   EXPECT_EQ(numberAt(0), 0);
   EXPECT_EQ(numberAt(1), -1);
@@ -200,7 +198,7 @@ TEST_F(PropAtlasTest, OnlyPropResourcesCountAndOddDataTakesItsCell) {
 // such a map outright): at most the props that exist are loaded, nothing is painted for the
 // ones that do not, and a huge count does not make the scan run on.
 TEST_F(PropAtlasTest, TypeCountBeyondTheReferencesLoadsWhatExists) {
-  std::vector<uint8_t> file = proptool::buildResourceFile(numberedProps(2));
+  std::vector<uint8_t> file = ResBuildFile(numberedProps(2));
   const uint32_t mapOffset = file[8] | (file[9] << 8) | (file[10] << 16) | (uint32_t(file[11]) << 24);
   const size_t countAt = mapOffset + 24 + 4;  // first type entry: type, count, firstRef
   for (uint32_t count : {5u, 600u, 0x7FFFFFFFu}) {

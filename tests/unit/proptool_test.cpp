@@ -8,20 +8,16 @@
 #include <sstream>
 
 #include "common/random.h"
-#include "props/palette.h"
+#include "pictures/picture_read.h"
 #include "props/prop_atlas.h"
 #include "props/prop_image.h"
 #include "proptool/commands.h"
-#include "proptool/picture_io.h"
-#include "proptool/prop_encoder.h"
+#include "proptool/png_writer.h"
 #include "proptool/sample_props.h"
 #include "support/prop_files.h"
 #include "support/proptool_run.h"
 
 namespace {
-
-using proptool::IndexedImage;
-using proptool::kTransparent;
 
 using proptest::lines;
 using proptest::proptoolRun;
@@ -31,61 +27,6 @@ using proptest::ToolRun;
 bool exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
-}
-
-// Decodes encoded bytes into a picture of indices (alpha 0 = transparent) via the palette.
-IndexedImage decodeToIndices(std::vector<uint8_t> bytes, int32_t width, int32_t height) {
-  std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4, 0);
-  decodePropImage(rgba.data(), width, height, bytes.data(), uint32_t(bytes.size()), 0, 0, true);
-  IndexedImage image(width, height);
-  for (size_t i = 0; i < image.pixels.size(); ++i)
-    if (rgba[i * 4 + 3]) image.pixels[i] = int16_t(255 - rgba[i * 4]);  // inverted: grey 255 - c
-  return image;
-}
-
-TEST(PropEncoder, RoundTripsThroughTheDecoderInBothByteOrders) {
-  orvane::srand(99);
-  for (int trial = 0; trial < 200; ++trial) {
-    const int32_t width = 1 + orvane::rand() % 100, height = 1 + orvane::rand() % 64;
-    IndexedImage image(width, height);
-    const int density = orvane::rand() % 4;  // from sparse to solid
-    for (int16_t& px : image.pixels) px = orvane::rand() % 4 < density ? int16_t(orvane::rand() % 256) : kTransparent;
-    for (bool bigEndian : {false, true}) {
-      const std::vector<uint8_t> bytes = proptool::encodePropImage(image, trial % 2 == 0, bigEndian);
-      ASSERT_FALSE(bytes.empty());
-      const PropSize size = propImageSize(bytes.data(), uint32_t(bytes.size()));
-      EXPECT_EQ(size.width, width);
-      EXPECT_EQ(size.height, height);
-      EXPECT_EQ((bytes[10] & 4) != 0, trial % 2 == 0);
-      EXPECT_EQ(decodeToIndices(bytes, width, height).pixels, image.pixels) << "trial " << trial;
-    }
-  }
-}
-
-TEST(PropEncoder, RunsAreCompactAndSizesAreChecked) {
-  IndexedImage blank(44, 1);  // 44 transparent pixels: skips of 15, 15 and 14
-  EXPECT_EQ(proptool::encodePropImage(blank, false, false),
-            (std::vector<uint8_t>{44, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xF0, 0xE0}));
-  IndexedImage solid(16, 1);
-  for (int16_t& px : solid.pixels) px = 7;
-  std::vector<uint8_t> bytes = proptool::encodePropImage(solid, false, false);
-  ASSERT_EQ(bytes.size(), 12u + 1 + 15 + 1 + 1);
-  EXPECT_EQ(bytes[12], 0x0F);
-  EXPECT_EQ(bytes[28], 0x01);
-  EXPECT_TRUE(proptool::encodePropImage(IndexedImage(4, 65), false, false).empty());
-  EXPECT_TRUE(proptool::encodePropImage(IndexedImage(0, 4), false, false).empty());
-  EXPECT_FALSE(proptool::encodePropImage(IndexedImage(4, 64), false, true).empty());
-}
-
-TEST(PropEncoder, NearestPaletteIndex) {
-  for (int i = 0; i < 256; ++i) {
-    const uint32_t e = propPalette[size_t(i)];
-    const uint8_t found = proptool::nearestPaletteIndex(paletteRed(e), paletteGreen(e), paletteBlue(e));
-    EXPECT_EQ(propPalette[found], e) << i;
-    EXPECT_LE(found, i) << "the lowest index of a colour";
-  }
-  EXPECT_EQ(proptool::nearestPaletteIndex(0xFE, 0xFE, 0xFD), 0);
-  EXPECT_EQ(proptool::nearestPaletteIndex(0x01, 0x02, 0x00), 229);
 }
 
 TEST(SampleProps, DeterministicDistinctAndVaried) {
@@ -142,7 +83,7 @@ TEST_F(ProptoolTest, SampleThenListRoundTrip) {
                            "x" + std::to_string(size.height) + " " + entries[i].name);
   }
   EXPECT_EQ(rows.back(), "40 props");
-  EXPECT_EQ(readBytes(path("s.prp")), proptool::buildResourceFile(entries));
+  EXPECT_EQ(readBytes(path("s.prp")), ResBuildFile(entries));
   EXPECT_EQ(proptoolRun({"sample", path("d.prp")}).code, 0);
   EXPECT_EQ(lines(proptoolRun({"list", path("d.prp")}).out).back(), "64 props");
 }
@@ -174,9 +115,9 @@ TEST_F(ProptoolTest, BuildUnscaledFromPngsThenListAndExtract) {
 
   ToolRun extracted = proptoolRun({"extract", path("b.prp"), path("out")});
   ASSERT_EQ(extracted.code, 0) << extracted.err;
-  proptool::RgbaImage back;
-  std::string error;
-  ASSERT_TRUE(proptool::readPicture(path("out/516.png"), &back, &error)) << error;
+  pictures::RgbaImage back;
+  pictures::PictureProblem problem;
+  ASSERT_TRUE(pictures::readPicture(path("out/516.png"), &back, &problem));
   ASSERT_EQ(back.width, 3);
   ASSERT_EQ(back.height, 2);
   const std::vector<uint8_t> expected = {
@@ -184,7 +125,7 @@ TEST_F(ProptoolTest, BuildUnscaledFromPngsThenListAndExtract) {
       0xFF, 0x00, 0x00, 0xFF, /**/ 0, 0, 0, 0,             /**/ 0x70, 0x70, 0x70, 0xFF,
   };
   EXPECT_EQ(back.pixels, expected);
-  ASSERT_TRUE(proptool::readPicture(path("out/517.png"), &back, &error)) << error;
+  ASSERT_TRUE(pictures::readPicture(path("out/517.png"), &back, &problem));
   for (size_t i = 0; i < 300; ++i) EXPECT_EQ(back.pixels[i * 4 + 3], i % 7 == 0 ? 255 : 0) << i;
 
   ToolRun low = proptoolRun({"build", path("low.prp"), "--first-id", "7", a});
@@ -208,9 +149,9 @@ TEST_F(ProptoolTest, AtlasWritesTheBuiltPixelsExactly) {
   ToolRun atlas = proptoolRun({"atlas", path("s.prp"), path("atlas.png"), "--seed", "42"});
   ASSERT_EQ(atlas.code, 0) << atlas.err;
   EXPECT_EQ(atlas.out, "cellCount 30\n");
-  proptool::RgbaImage image;
-  std::string error;
-  ASSERT_TRUE(proptool::readPicture(path("atlas.png"), &image, &error)) << error;
+  pictures::RgbaImage image;
+  pictures::PictureProblem problem;
+  ASSERT_TRUE(pictures::readPicture(path("atlas.png"), &image, &problem));
   std::vector<uint8_t> expected(kPropAtlasBytes);
   setPropFilePaths(path("s.prp").c_str(), nullptr);
   orvane::srand(42);

@@ -5,24 +5,21 @@
 #include <set>
 
 #include "common/random.h"
+#include "pictures/own_prop_file.h"
+#include "pictures/picture_files.h"
 #include "props/prop_atlas.h"
 #include "props/prop_image.h"
 #include "proptool/file_access.h"
-#include "proptool/picture_io.h"
-#include "proptool/picture_to_prop.h"
-#include "proptool/prop_encoder.h"
-#include "proptool/resource_writer.h"
+#include "proptool/png_writer.h"
+#include "proptool/problem_text.h"
 #include "proptool/sample_props.h"
 
 namespace proptool {
 
 namespace {
 
-constexpr int32_t kMaxNameLength = 31;
-// The user's own prop file holds at most as many props as the atlas shows at once, so every
-// picture added is seen; and a file larger than this is not taken for one.
-constexpr int32_t kOwnFileMaxProps = kPropSlots;
-constexpr size_t kOwnFileMaxBytes = size_t(64) << 20;
+using pictures::kOwnFileMaxProps;
+using pictures::PictureProp;
 
 const char* usageOf(const std::string& command) {
   if (command == "sample") return "proptool sample OUT.prp [--count N]";
@@ -91,7 +88,16 @@ Parsed parseArgs(const std::vector<std::string>& args, const std::set<std::strin
   return p;
 }
 
-// The prop file opened as the current resource file, closed when this goes away.
+// Writes bytes to a file; false, with a one-line message, when it cannot.
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+  pictures::FileProblem problem;
+  if (pictures::writeWholeFile(nativePath(path), bytes, &problem)) return true;
+  *error = fileProblemText(problem);
+  return false;
+}
+
+// The prop file opened as the current resource file, closed when this goes away. The stream
+// is opened here, by its wide name on Windows, and handed to the resource library.
 struct OpenPropFile {
   FileRef ref = 0;
   std::string problem;
@@ -100,7 +106,7 @@ struct OpenPropFile {
       problem = "cannot open " + path + ": not a readable file";
       return;
     }
-    const ResCode rc = ResOpenFile(resourceLibraryPath(path).c_str(), &ref);
+    const ResCode rc = ResOpenStream(pictures::openFile(nativePath(path), "rb"), &ref);
     if (ref == 0) {
       problem = "cannot open " + path;
     } else if (rc != kResOK) {
@@ -125,7 +131,7 @@ struct FetchedProp {
     uint8_t rawName[256] = {0};
     ResGetInfo(handle, &type, &id, rawName);
     const int32_t length = rawName[0];
-    for (int32_t i = 1; i <= length && i <= kMaxNameLength; ++i) {
+    for (int32_t i = 1; i <= length && i <= int32_t(pictures::kPropNameMaxBytes); ++i) {
       const char c = char(rawName[i]);
       name.push_back(uint8_t(c) < 0x20 || uint8_t(c) == 0x7F ? '?' : c);  // one line per prop
     }
@@ -148,76 +154,11 @@ int commandSample(const std::vector<std::string>& args, std::ostream& out, std::
   for (auto& o : p.options)
     if (!parseNumber(o.second, 1, kSampleMaxCount, &count))
       return usage(err, "sample", "--count must be 1 to " + std::to_string(kSampleMaxCount));
-  const std::vector<uint8_t> file = buildResourceFile(makeSampleProps(int32_t(count)));
+  const std::vector<uint8_t> file = ResBuildFile(makeSampleProps(int32_t(count)));
   std::string error;
-  if (!writeWholeFile(p.positional[0], file, &error)) return failure(err, error);
+  if (!writeFile(p.positional[0], file, &error)) return failure(err, error);
   out << count << " props written to " << p.positional[0] << "\n";
   return kExitOK;
-}
-
-// A prop's name from a picture's file name: without folder and extension, at most 31 bytes,
-// cut between whole UTF-8 characters.
-std::string propNameFromPath(const std::string& path) {
-  std::string base = baseName(path);
-  const size_t dot = base.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) base.resize(dot);
-  if (base.size() > size_t(kMaxNameLength)) {
-    size_t cut = size_t(kMaxNameLength);
-    while (cut > 0 && (uint8_t(base[cut]) & 0xC0) == 0x80) --cut;
-    base.resize(cut);
-  }
-  return base;
-}
-
-// One picture made into a prop image. Scaled (the default): any size, scaled down to fit the
-// cell and error-diffused to the palette. Unscaled: pixel for pixel, each to its nearest
-// palette colour, at most 64 rows, with a warning when it is larger than the cell.
-struct PropFromPicture {
-  std::vector<uint8_t> data;
-  PictureSize size{0, 0};
-  PictureSize pictureSize{0, 0};
-  std::string warning;
-  std::string error;
-};
-
-PropFromPicture propFromPicture(const std::string& path, bool scale) {
-  PropFromPicture r;
-  RgbaImage picture;
-  if (!readPicture(path, &picture, &r.error)) return r;
-  r.pictureSize = {picture.width, picture.height};
-  IndexedImage indexed;
-  if (scale) {
-    r.size = fitToCell(picture.width, picture.height, kPropCellSize);
-    indexed = ditherToPalette(scaleAreaAverage(picture, r.size.width, r.size.height));
-  } else {
-    if (picture.height > kPropMaxLittleEndianHeight) {
-      r.error = path + ": " + std::to_string(picture.height) +
-                " rows; a prop holds at most 64 rows (its byte order is told by its height)";
-      return r;
-    }
-    if (picture.width > 32767) {
-      r.error = path + ": wider than 32767 pixels";
-      return r;
-    }
-    if (picture.width > kPropCellSize || picture.height > kPropCellSize)
-      r.warning = path + " is " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
-                  ", larger than the 44x44 atlas cell; it spills into the neighbouring cells";
-    r.size = {picture.width, picture.height};
-    indexed = nearestToPalette(picture);
-  }
-  r.data = encodePropImage(indexed, false, false);
-  if (r.data.empty()) r.error = path + ": cannot be stored as a prop";
-  return r;
-}
-
-ResourceEntry propEntry(uint32_t id, const std::string& path, std::vector<uint8_t> data) {
-  ResourceEntry e;
-  e.type = kPropResourceType;
-  e.id = id;
-  e.name = propNameFromPath(path);
-  e.hasName = !e.name.empty();
-  e.data = std::move(data);
-  return e;
 }
 
 int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -228,27 +169,29 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
   for (auto& o : p.options)
     if (!parseNumber(o.second, 0, 0xFFFFFFFFu, &firstId))
       return usage(err, "build", "--first-id must be 0 to 4294967295");
-  const size_t pictures = p.positional.size() - 1;
-  if (firstId + pictures - 1 > 0xFFFFFFFFu) return usage(err, "build", "the ids would pass 4294967295");
+  const size_t pictureCount = p.positional.size() - 1;
+  if (firstId + pictureCount - 1 > 0xFFFFFFFFu) return usage(err, "build", "the ids would pass 4294967295");
   const bool scale = !p.flags.count("--no-scale");
 
   // A picture that fails is reported and left out; the others are built all the same.
-  std::vector<ResourceEntry> entries;
+  std::vector<ResEntry> entries;
   size_t failed = 0;
-  for (size_t i = 0; i < pictures; ++i) {
+  for (size_t i = 0; i < pictureCount; ++i) {
     const std::string& path = p.positional[i + 1];
-    PropFromPicture prop = propFromPicture(path, scale);
-    if (!prop.warning.empty()) err << "proptool: warning: " << prop.warning << "\n";
-    if (!prop.error.empty()) {
-      err << "proptool: " << prop.error << "\n";
+    PictureProp prop = pictures::propFromPicture(nativePath(path), scale);
+    if (prop.spillsOverCell)
+      err << "proptool: warning: " << path << " is " << prop.size.width << "x" << prop.size.height
+          << ", larger than the 44x44 atlas cell; it spills into the neighbouring cells\n";
+    if (!prop.made()) {
+      err << "proptool: " << pictureProblemText(path, prop.problem) << "\n";
       ++failed;
       continue;
     }
-    entries.push_back(propEntry(uint32_t(firstId + entries.size()), path, std::move(prop.data)));
+    entries.push_back(pictures::propEntry(uint32_t(firstId + entries.size()), nativePath(path), std::move(prop.data)));
   }
   if (entries.empty()) return failure(err, "no props made; " + p.positional[0] + " not written");
   std::string error;
-  if (!writeWholeFile(p.positional[0], buildResourceFile(entries), &error)) return failure(err, error);
+  if (!writeFile(p.positional[0], ResBuildFile(entries), &error)) return failure(err, error);
   out << entries.size() << " props written to " << p.positional[0];
   if (failed) out << " (" << failed << (failed == 1 ? " picture" : " pictures") << " left out)";
   out << "\n";
@@ -285,7 +228,9 @@ int commandExtract(const std::vector<std::string>& args, std::ostream& out, std:
   OpenPropFile file(path);
   if (!file.ok()) return failure(err, file.problem);
   std::string error;
-  if (!makeDirectories(dir, &error)) return failure(err, isRegularFile(dir) ? dir + " is not a directory" : error);
+  pictures::FileProblem folder;
+  if (!pictures::makeDirectories(nativePath(dir), &folder))
+    return failure(err, isRegularFile(dir) ? dir + " is not a directory" : fileProblemText(folder));
 
   // A prop larger than this is cut to it: enough for any prop, bounded for any file.
   constexpr int32_t kMaxExtractSide = 1024;
@@ -331,7 +276,7 @@ int commandAtlas(const std::vector<std::string>& args, std::ostream& out, std::o
   }
   std::vector<uint8_t> pixels(kPropAtlasBytes);
   orvane::srand(uint32_t(seed));
-  setPropFileCandidates({resourceLibraryPath(path)});
+  setPropFileCandidates({path});
   const int32_t cellCount = buildPropAtlasPixels(pixels.data());
   setPropFilePaths(nullptr, nullptr);
   std::string error;
@@ -340,124 +285,39 @@ int commandAtlas(const std::vector<std::string>& args, std::ostream& out, std::o
   return kExitOK;
 }
 
-// The props already in the user's own prop file, every byte kept. False, with the reason,
-// when the file cannot be read whole, holds anything besides props, or lists props under a
-// second 'Prop' type entry, which the resource library never reads: it is then left as it is
-// rather than rewritten with less in it.
-bool readOwnProps(const std::string& path, std::vector<ResourceEntry>* entries, std::string* problem) {
-  std::vector<uint8_t> bytes;
-  if (!readWholeFile(path, kOwnFileMaxBytes, &bytes, problem)) return false;
-  // The type list, read here only to see that one 'Prop' entry is the only type with resources.
-  auto le32 = [&](uint64_t at, uint32_t* v) {
-    if (at + 4 > bytes.size()) return false;
-    *v = uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
-         uint32_t(bytes[at + 3]) << 24;
-    return true;
-  };
-  uint32_t mapOffset = 0, typeCount = 0, typeListOffset = 0;
-  const std::string damaged = path + " is damaged";
-  if (!le32(8, &mapOffset) || !le32(uint64_t(mapOffset), &typeCount) || !le32(uint64_t(mapOffset) + 12, &typeListOffset) ||
-      typeCount > 0x7FFFFFFF) {
-    *problem = damaged;
-    return false;
-  }
-  bool propTypeSeen = false;
-  for (uint32_t t = 0; t < typeCount; ++t) {
-    uint32_t type = 0, count = 0;
-    const uint64_t at = uint64_t(mapOffset) + typeListOffset + uint64_t(t) * 12;
-    if (!le32(at, &type) || !le32(at + 4, &count) || (type == kPropResourceType && propTypeSeen)) {
-      *problem = damaged;
-      return false;
-    }
-    propTypeSeen = propTypeSeen || type == kPropResourceType;
-    if (type != kPropResourceType && count != 0) {
-      *problem = path + " holds more than props";
-      return false;
-    }
-  }
-  OpenPropFile file(path);
-  if (!file.ok()) {
-    *problem = damaged;
-    return false;
-  }
-  const int32_t count = ResCountOfType(kPropResourceType);
-  for (int32_t j = 0; j < count; ++j) {
-    FetchedProp prop(j);
-    if (!prop.handle) {
-      *problem = damaged;
-      return false;
-    }
-    ResourceEntry e;
-    e.type = kPropResourceType;
-    e.id = prop.id;
-    // The name as stored, not the printable form that FetchedProp keeps.
-    uint32_t type = 0, id = 0;
-    uint8_t rawName[256] = {0};
-    ResGetInfo(prop.handle, &type, &id, rawName);
-    e.hasName = rawName[0] != 0;
-    e.name.assign(reinterpret_cast<const char*>(rawName + 1), rawName[0]);
-    e.data = prop.bytes();
-    entries->push_back(std::move(e));
-  }
-  return true;
-}
-
 // Pictures given alone, as when they are dropped onto the program: each becomes a prop
-// appended to the user's own prop file, with an id after the highest one there (516 at the
-// least, so it shows in colour), up to the number of props the saver shows at once.
-int commandAddPictures(const std::vector<std::string>& pictures, std::ostream& out, std::ostream& err) {
+// appended to the user's own prop file (pictures/own_prop_file.h), one line each.
+int commandAddPictures(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
   const std::string path = userPropFilePath();
   if (path.empty()) return failure(err, "cannot tell where your prop file belongs (no home folder)");
-  std::vector<ResourceEntry> entries;
-  std::string problem;
-  if (isRegularFile(path)) {
-    if (!readOwnProps(path, &entries, &problem))
-      return failure(err, problem + "; it was left as it is and no picture was added");
-  } else if (isDirectory(path)) {
-    return failure(err, path + " is a folder; no picture was added");
-  }
-  uint64_t nextId = kPropInvertedIdLimit;
-  for (const ResourceEntry& e : entries) nextId = std::max<uint64_t>(nextId, uint64_t(e.id) + 1);
-  const size_t before = entries.size();
+  pictures::OwnPropFile own;
+  pictures::OwnFileProblem problem;
+  if (!pictures::loadOwnPropFile(nativePath(path), &own, &problem))
+    return failure(err, ownFileProblemText(path, problem));
 
-  out << "Adding " << pictures.size() << (pictures.size() == 1 ? " picture" : " pictures") << " to " << path << "\n";
+  out << "Adding " << paths.size() << (paths.size() == 1 ? " picture" : " pictures") << " to " << path << "\n";
   size_t failed = 0;
-  for (const std::string& picture : pictures) {
+  for (const std::string& picture : paths) {
     const std::string name = baseName(picture);
-    if (entries.size() >= size_t(kOwnFileMaxProps)) {
-      out << "  " << name << ": not added, the file is full (" << kOwnFileMaxProps
-          << " props, as many as the saver shows at once)\n";
-      ++failed;
-      continue;
-    }
-    if (nextId > 0xFFFFFFFFu) {
-      out << "  " << name << ": not added, no prop ids are left after the highest one in the file\n";
-      ++failed;
-      continue;
-    }
-    PropFromPicture prop = propFromPicture(picture, true);
-    if (!prop.error.empty()) {
+    const PictureProp prop = pictures::addPictureToOwnFile(&own, nativePath(picture));
+    if (!prop.made()) {
       // The message names the picture by its full path; here the list names it already.
-      std::string reason = prop.error;
+      std::string reason = pictureProblemText(picture, prop.problem);
       if (reason.compare(0, picture.size() + 2, picture + ": ") == 0) reason.erase(0, picture.size() + 2);
       out << "  " << name << ": not added, " << reason << "\n";
       ++failed;
       continue;
     }
-    out << "  " << name << ": prop " << nextId << ", " << prop.size.width << "x" << prop.size.height;
+    out << "  " << name << ": prop " << prop.id << ", " << prop.size.width << "x" << prop.size.height;
     if (prop.size.width != prop.pictureSize.width || prop.size.height != prop.pictureSize.height)
       out << " (scaled from " << prop.pictureSize.width << "x" << prop.pictureSize.height << ")";
     out << "\n";
-    entries.push_back(propEntry(uint32_t(nextId++), picture, std::move(prop.data)));
   }
-  const size_t added = entries.size() - before;
-  if (added > 0) {
-    const std::string folder = userPropFolder();
-    if (!makeDirectories(folder, &problem) || !replaceFile(path, buildResourceFile(entries), &problem))
-      return failure(err, problem + "; no picture was added");
-  }
-  out << added << (added == 1 ? " prop" : " props") << " added; " << path << " holds " << entries.size()
-      << (entries.size() == 1 ? " prop" : " props") << ".\n";
+  pictures::FileProblem saving;
+  if (!pictures::saveOwnPropFile(own, &saving)) return failure(err, fileProblemText(saving) + "; no picture was added");
+  const size_t added = own.entries.size() - own.loaded;
+  out << added << (added == 1 ? " prop" : " props") << " added; " << path << " holds " << own.entries.size()
+      << (own.entries.size() == 1 ? " prop" : " props") << ".\n";
   return failed ? kExitFailed : kExitOK;
 }
 

@@ -8,6 +8,11 @@
 
 namespace proptool {
 
+using pictures::encodePropImage;
+using pictures::IndexedImage;
+using pictures::kTransparent;
+using pictures::nearestPaletteIndex;
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;  // M_PI is not in strict ISO C++
@@ -316,8 +321,8 @@ SampleProp drawSampleProp(uint32_t index, uint32_t variant) {
   return prop;
 }
 
-std::vector<ResourceEntry> makeSampleProps(int32_t count) {
-  std::vector<ResourceEntry> entries;
+std::vector<ResEntry> makeSampleProps(int32_t count) {
+  std::vector<ResEntry> entries;
   if (count <= 0) return entries;
   std::unordered_set<std::string> seen;
   uint32_t lowIds = 0;
@@ -335,7 +340,7 @@ std::vector<ResourceEntry> makeSampleProps(int32_t count) {
       if (seen.insert(key).second) break;
       prop = drawSampleProp(uint32_t(i), variant);
     }
-    ResourceEntry e;
+    ResEntry e;
     e.type = kPropResourceType;
     const uint32_t lowSpan = kPropInvertedIdLimit - 100;
     if (i % 16 == 7 && lowIds < lowSpan) {

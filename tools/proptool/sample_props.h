@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "proptool/prop_encoder.h"
-#include "proptool/resource_writer.h"
+#include "pictures/prop_encoder.h"
+#include "resfile/resfile_writer.h"
 
 namespace proptool {
 
@@ -13,7 +13,7 @@ constexpr int32_t kSampleMaxCount = 100000;
 // Picture number `index` of the set with its name (at most 31 characters). The same index
 // always gives the same picture.
 struct SampleProp {
-  IndexedImage image;
+  pictures::IndexedImage image;
   std::string name;
 };
 SampleProp drawSampleProp(uint32_t index, uint32_t variant);
@@ -21,6 +21,6 @@ SampleProp drawSampleProp(uint32_t index, uint32_t variant);
 // `count` distinct props as 'Prop' resources: ids from 516 up, except that every 16th
 // prop (while they last) gets an id below 516 so it is painted in greys; every fifth is
 // translucent and every fourth is stored big-endian.
-std::vector<ResourceEntry> makeSampleProps(int32_t count);
+std::vector<ResEntry> makeSampleProps(int32_t count);
 
 }  // namespace proptool

@@ -1,4 +1,4 @@
-#include "proptool/picture_to_prop.h"
+#include "pictures/picture_to_palette.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include "props/palette.h"
 
-namespace proptool {
+namespace pictures {
 
 namespace {
 
@@ -174,4 +174,4 @@ IndexedImage nearestToPalette(const RgbaImage& picture) {
   return out;
 }
 
-}  // namespace proptool
+}  // namespace pictures

@@ -1,15 +1,13 @@
-#include "proptool/picture_io.h"
+#include "pictures/picture_read.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
 
-#include "proptool/file_access.h"
-#include "proptool/resource_writer.h"
+#include "pictures/picture_files.h"
 
-namespace proptool {
+namespace pictures {
 
 namespace {
 
@@ -137,81 +135,61 @@ void orient(RgbaImage* image, int orientation) {
   *image = std::move(out);
 }
 
-void appendBytes(void* context, void* data, int size) {
-  auto* out = static_cast<std::vector<uint8_t>*>(context);
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  out->insert(out->end(), p, p + size);
+bool refuse(PictureProblem* problem, PictureFailure failure, const char* format = "", std::string detail = "") {
+  problem->failure = failure;
+  problem->format = format;
+  problem->detail = std::move(detail);
+  return false;
 }
 
 }  // namespace
 
-bool decodePicture(const std::string& name, const std::vector<uint8_t>& bytes, RgbaImage* image, std::string* error,
+bool decodePicture(const std::vector<uint8_t>& bytes, RgbaImage* image, PictureProblem* problem,
                    int64_t maxPixels) {
+  *problem = PictureProblem{};
   const char* format = formatOf(bytes);
-  if (!format) {
-    *error = name + ": not a picture proptool reads (PNG, JPEG, BMP or GIF)";
-    return false;
-  }
+  if (!format) return refuse(problem, PictureFailure::kNotAPicture);
   if (bytes.size() > kPictureMaxFileBytes || bytes.size() > size_t(INT32_MAX)) {
-    *error = name + ": larger than " + std::to_string(kPictureMaxFileBytes >> 20) + " MB";
-    return false;
+    problem->file = FileProblem{FileFailure::kTooLarge, Path(), "", kPictureMaxFileBytes};
+    return refuse(problem, PictureFailure::kFile);
   }
-  if (format == std::string("PNG") && !pngChunksFit(bytes)) {
-    *error = name + ": damaged PNG (a chunk runs past the end of the file)";
-    return false;
-  }
-  if (format == std::string("JPEG") && !jpegHuffmanTablesFit(bytes)) {
-    *error = name + ": damaged JPEG (a Huffman table with more than 256 codes)";
-    return false;
-  }
+  if (format == std::string("PNG") && !pngChunksFit(bytes))
+    return refuse(problem, PictureFailure::kDamaged, format, "a chunk runs past the end of the file");
+  if (format == std::string("JPEG") && !jpegHuffmanTablesFit(bytes))
+    return refuse(problem, PictureFailure::kDamaged, format, "a Huffman table with more than 256 codes");
   const int length = int(bytes.size());
   int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
-    *error = name + ": damaged " + format + " (" + stbi_failure_reason() + ")";
-    return false;
-  }
-  // Refused before any pixel memory is taken.
-  if (width < 1 || height < 1 || width > kPictureMaxSide || height > kPictureMaxSide ||
-      int64_t(width) * height > std::min(maxPixels, kPictureMaxPixels)) {
-    *error = name + ": " + std::to_string(width) + "x" + std::to_string(height) + " is larger than proptool reads (" +
-             std::to_string(std::min(maxPixels, kPictureMaxPixels) / 1000000) + " megapixels, " +
-             std::to_string(kPictureMaxSide) + " pixels a side)";
-    return false;
-  }
+  if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels))
+    return refuse(problem, PictureFailure::kDamaged, format, stbi_failure_reason());
+  // Refused before any pixel memory is taken. A header that claims no pixels (as a cut GIF
+  // may) is damaged, not too large.
+  problem->width = width;
+  problem->height = height;
+  problem->limitPixels = std::min(maxPixels, kPictureMaxPixels);
+  if (width < 1 || height < 1)
+    return refuse(problem, PictureFailure::kDamaged, format,
+                  std::to_string(width) + "x" + std::to_string(height) + " pixels");
+  if (width > kPictureMaxSide || height > kPictureMaxSide || int64_t(width) * height > problem->limitPixels)
+    return refuse(problem, PictureFailure::kTooLarge, format);
   stbi_uc* pixels = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);
-  if (!pixels) {
-    *error = name + ": damaged " + format + " (" + stbi_failure_reason() + ")";
-    return false;
-  }
+  if (!pixels) return refuse(problem, PictureFailure::kDamaged, format, stbi_failure_reason());
   image->width = width;
   image->height = height;
   image->pixels.assign(pixels, pixels + size_t(width) * size_t(height) * 4);
   stbi_image_free(pixels);
   if (format == std::string("JPEG")) orient(image, jpegExifOrientation(bytes));
+  problem->format = format;
   return true;
 }
 
-bool readPicture(const std::string& path, RgbaImage* image, std::string* error) {
+bool readPicture(const Path& path, RgbaImage* image, PictureProblem* problem) {
   std::vector<uint8_t> bytes;
-  if (!readWholeFile(path, kPictureMaxFileBytes, &bytes, error)) return false;
-  return decodePicture(path, bytes, image, error);
+  *problem = PictureProblem{};
+  if (!readWholeFile(path, kPictureMaxFileBytes, &bytes, &problem->file))
+    return refuse(problem, PictureFailure::kFile);
+  if (decodePicture(bytes, image, problem)) return true;
+  if (problem->file.failure != FileFailure::kNone) problem->file.path = path;
+  return false;
 }
 
-std::vector<uint8_t> encodePng(int32_t width, int32_t height, const uint8_t* pixels) {
-  std::vector<uint8_t> out;
-  if (width < 1 || height < 1 || int64_t(width) * 4 > INT32_MAX) return out;
-  if (!stbi_write_png_to_func(appendBytes, &out, width, height, 4, pixels, width * 4)) out.clear();
-  return out;
-}
-
-bool writePng(const std::string& path, int32_t width, int32_t height, const uint8_t* pixels, std::string* error) {
-  const std::vector<uint8_t> png = encodePng(width, height, pixels);
-  if (png.empty()) {
-    if (error) *error = "cannot write " + path + " (cannot encode " + std::to_string(width) + "x" +
-                        std::to_string(height) + " pixels)";
-    return false;
-  }
-  return writeWholeFile(path, png, error);
-}
-
-}  // namespace proptool
+}  // namespace pictures

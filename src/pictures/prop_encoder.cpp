@@ -1,9 +1,9 @@
-#include "proptool/prop_encoder.h"
+#include "pictures/prop_encoder.h"
 
 #include "props/palette.h"
 #include "props/prop_image.h"
 
-namespace proptool {
+namespace pictures {
 
 uint8_t nearestPaletteIndex(uint8_t r, uint8_t g, uint8_t b) {
   int best = 0;
@@ -50,4 +50,4 @@ std::vector<uint8_t> encodePropImage(const IndexedImage& image, bool translucent
   return out;
 }
 
-}  // namespace proptool
+}  // namespace pictures

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace proptool {
+namespace pictures {
 
 constexpr int16_t kTransparent = -1;
 
@@ -31,4 +31,4 @@ uint8_t nearestPaletteIndex(uint8_t r, uint8_t g, uint8_t b);
 // high byte first. Returns an empty vector for a size that cannot be stored.
 std::vector<uint8_t> encodePropImage(const IndexedImage& image, bool translucent, bool bigEndian);
 
-}  // namespace proptool
+}  // namespace pictures

@@ -1,13 +1,13 @@
 #pragma once
-// Any picture to a prop: scaled down to fit the atlas cell with an area-averaging filter in
+// Any picture to palette indices: scaled down to fit the atlas cell with an area-averaging filter in
 // linear light, then mapped to the palette with error diffusion.
 #include <cstdint>
 #include <vector>
 
-#include "proptool/picture_io.h"
-#include "proptool/prop_encoder.h"
+#include "pictures/picture_read.h"
+#include "pictures/prop_encoder.h"
 
-namespace proptool {
+namespace pictures {
 
 struct PictureSize {
   int32_t width;
@@ -42,4 +42,4 @@ IndexedImage nearestToPalette(const RgbaImage& picture);
 float srgbToLinear(uint8_t value);
 uint8_t linearToSrgb(float value);
 
-}  // namespace proptool
+}  // namespace pictures

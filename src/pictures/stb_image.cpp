@@ -1,10 +1,10 @@
-// The one translation unit that compiles the image library: its readers limited to the four
-// formats proptool takes, no file access of its own (files are read by proptool, so names in
-// any script work on Windows), and no picture larger than proptool would accept.
+// The one translation unit that compiles the image reader: limited to the four formats taken,
+// no file access of its own (files are read through picture_files.h, so names in any script
+// work on Windows), and no picture larger than decodePicture accepts.
 #include <cstdlib>
 #include <cstring>
 
-#include "proptool/picture_io.h"
+#include "pictures/picture_read.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ void* reallocZeroed(void* block, size_t oldSize, size_t newSize) {
 #define STBI_ONLY_BMP
 #define STBI_ONLY_GIF
 #define STBI_NO_STDIO
-#define STBI_MAX_DIMENSIONS proptool::kPictureMaxSide
+#define STBI_MAX_DIMENSIONS pictures::kPictureMaxSide
 // Every byte of memory the image reader takes starts zeroed, in fresh blocks and in the new
 // part of grown ones: its JPEG reader (2.27, Debian 12's) decodes a scan with a Huffman table
 // that no table segment defined from whatever its fresh memory held, and reads far outside
@@ -33,8 +33,6 @@ void* reallocZeroed(void* block, size_t oldSize, size_t newSize) {
 #define STBI_REALLOC_SIZED(block, oldSize, newSize) reallocZeroed(block, oldSize, newSize)
 #define STBI_FREE(block) std::free(block)
 #define STB_IMAGE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
@@ -42,5 +40,4 @@ void* reallocZeroed(void* block, size_t oldSize, size_t newSize) {
 #pragma GCC diagnostic ignored "-Wsign-compare"
 #pragma GCC diagnostic ignored "-Wunused-but-set-variable"
 #include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
 #pragma GCC diagnostic pop

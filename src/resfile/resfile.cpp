@@ -140,17 +140,11 @@ ResCode ResCreateFileRecord(FileRef ref) {
   return kResOK;
 }
 
-ResCode ResReadMap(FileRef ref) {
-  resLastError = kResOK;
-  ResFile* f = resCurrentFile;
-  if (f == nullptr) return kResFailed;
+namespace {
 
-  // A file whose length cannot be learnt is trusted with nothing beyond a bare map header.
-  int64_t fileSize = 0;
-  if (FileGetSize(ref, &fileSize) != kResOK) fileSize = 0;
-  f->fileSize = fileSize;
-
-  // Bytes a short file does not deliver keep the initial header values.
+// Reads the file header into the record. Bytes a short file does not deliver keep the
+// header values the record had.
+ResCode readFileHeader(FileRef ref, ResFile* f) {
   uint8_t raw[kResFileHeaderSize];
   resWriteLE32(raw + kHeaderFieldDataOffset, f->header.dataOffset);
   resWriteLE32(raw + kHeaderFieldDataLength, f->header.dataLength);
@@ -163,46 +157,45 @@ ResCode ResReadMap(FileRef ref) {
   if (code != kResOK) return code;
   f->header = ResFileHeader{resReadLE32(raw + kHeaderFieldDataOffset), resReadLE32(raw + kHeaderFieldDataLength),
                             resReadLE32(raw + kHeaderFieldMapOffset), resReadLE32(raw + kHeaderFieldMapLength)};
+  return kResOK;
+}
 
-  // The map must hold its own header and cannot be longer than the file (a bare header
-  // is always allowed: it is what an empty file reads as).
-  const uint32_t mapLength = f->header.mapLength;
-  const int64_t mapLimit = fileSize > kResMapHeaderSize ? fileSize : kResMapHeaderSize;
-  if (mapLength < kResMapHeaderSize || int64_t(mapLength) > mapLimit ||
-      int64_t(mapLength) > kMaxStreamPosition) {
+// Reads the map the header names into a new Handle (in `*buffer`). The map must hold its own
+// header and cannot be longer than the file (a bare header is always allowed: it is what an
+// empty file reads as); one that starts beyond the end of the file reads as zeros, as a short
+// read would.
+ResCode readMapBytes(FileRef ref, const ResFile& f, Handle* buffer) {
+  const uint32_t mapLength = f.header.mapLength;
+  const int64_t mapLimit = f.fileSize > kResMapHeaderSize ? f.fileSize : kResMapHeaderSize;
+  if (mapLength < kResMapHeaderSize || int64_t(mapLength) > mapLimit || int64_t(mapLength) > kMaxStreamPosition) {
     return kResFailed;
   }
-  Handle buffer = HandleNew(mapLength);
-  if (buffer == nullptr) return MemLastError() != kResOK ? MemLastError() : kResFailed;
-
-  // A map that starts beyond the end of the file reads as zeros, as a short read would.
-  if (int64_t(f->header.mapOffset) < fileSize && int64_t(f->header.mapOffset) <= kMaxStreamPosition) {
-    code = FileSeek(ref, kFileSeekFromStart, int32_t(f->header.mapOffset));
+  Handle bytes = HandleNew(mapLength);
+  if (bytes == nullptr) return MemLastError() != kResOK ? MemLastError() : kResFailed;
+  if (int64_t(f.header.mapOffset) < f.fileSize && int64_t(f.header.mapOffset) <= kMaxStreamPosition) {
+    ResCode code = FileSeek(ref, kFileSeekFromStart, int32_t(f.header.mapOffset));
     if (code == kResOK) {
-      count = int32_t(mapLength);
-      HandleLock(buffer);
-      code = FileRead(ref, &count, *buffer);
-      HandleUnlock(buffer);
+      int32_t count = int32_t(mapLength);
+      HandleLock(bytes);
+      code = FileRead(ref, &count, *bytes);
+      HandleUnlock(bytes);
     }
     if (code != kResOK) {
-      HandleDispose(buffer);
+      HandleDispose(bytes);
       return code;
     }
   }
+  *buffer = bytes;
+  return kResOK;
+}
 
-  ResMapHeader map;
-  HandleLock(buffer);
-  const bool sound = mapIsSound(*buffer, mapLength, &map);
-  HandleUnlock(buffer);
-  if (!sound) {
-    HandleDispose(buffer);
-    return kResFailed;
-  }
-
+// Copies the three lists of a sound map into the record (and makes room for the loaded
+// Handles where they do not fit in the reference entries); false, with nothing kept, when
+// the memory cannot be had.
+bool takeLists(ResFile* f, const uint8_t* mapBytes, const ResMapHeader& map) {
   const uint32_t typesSize = uint32_t(map.typeCount) * kResTypeEntrySize;
   const uint32_t refsSize = uint32_t(map.refCount) * kResRefEntrySize;
-  bool ok = resizeList(f->types, typesSize) && resizeList(f->refs, refsSize) &&
-            resizeList(f->names, map.nameListLength);
+  bool ok = resizeList(f->types, typesSize) && resizeList(f->refs, refsSize) && resizeList(f->names, map.nameListLength);
   if (ok && !kHandleFitsInRefEntry && map.refCount > 0) {
     // refCount x 32 bytes fit in the map, so refCount x sizeof(Handle) fits in 32 bits.
     f->loaded = static_cast<Handle*>(MemAllocZeroed(uint32_t(map.refCount) * uint32_t(sizeof(Handle))));
@@ -210,22 +203,43 @@ ResCode ResReadMap(FileRef ref) {
   }
   if (!ok) {
     clearLists(f);
-    HandleDispose(buffer);
-    return kResFailed;
+    return false;
   }
-
-  HandleLock(buffer);
   f->mapHeader = map;
-  MemCopy(*buffer + map.typeListOffset, *f->types, typesSize);
-  MemCopy(*buffer + map.refListOffset, *f->refs, refsSize);
-  MemCopy(*buffer + map.nameListOffset, *f->names, map.nameListLength);
-  HandleUnlock(buffer);
+  MemCopy(mapBytes + map.typeListOffset, *f->types, typesSize);
+  MemCopy(mapBytes + map.refListOffset, *f->refs, refsSize);
+  MemCopy(mapBytes + map.nameListOffset, *f->names, map.nameListLength);
   for (int32_t i = 0; i < map.refCount; ++i) {
     uint8_t* flags = refEntry(f, i) + kRefFieldFlags;
     resWriteLE32(flags, resReadLE32(flags) & ~kRefClearedOnRead);
   }
+  return true;
+}
+
+}  // namespace
+
+ResCode ResReadMap(FileRef ref) {
+  resLastError = kResOK;
+  ResFile* f = resCurrentFile;
+  if (f == nullptr) return kResFailed;
+
+  // A file whose length cannot be learnt is trusted with nothing beyond a bare map header.
+  int64_t fileSize = 0;
+  if (FileGetSize(ref, &fileSize) != kResOK) fileSize = 0;
+  f->fileSize = fileSize;
+
+  ResCode code = readFileHeader(ref, f);
+  if (code != kResOK) return code;
+  Handle buffer = nullptr;
+  code = readMapBytes(ref, *f, &buffer);
+  if (code != kResOK) return code;
+
+  ResMapHeader map;
+  HandleLock(buffer);
+  const bool taken = mapIsSound(*buffer, f->header.mapLength, &map) && takeLists(f, *buffer, map);
+  HandleUnlock(buffer);
   HandleDispose(buffer);
-  return kResOK;
+  return taken ? kResOK : kResFailed;
 }
 
 namespace {

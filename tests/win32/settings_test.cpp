@@ -1,6 +1,7 @@
 // The settings store against the real registry of this test's Wine prefix, dialog 104
 // driven through its own modal loop with real messages, and the program resources.
 #include <windows.h>
+#include <commctrl.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -112,7 +113,10 @@ bool keyExists(const char* path) {
 // screen-saver key in this prefix.
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override { clean(); }
+  void SetUp() override {
+    RegisterDialogControls();
+    clean();
+  }
   void TearDown() override {
     clean();
     saverSettings = nullptr;
@@ -339,13 +343,14 @@ TEST_F(Registry, SaveIsSilentWhenTheKeyCannotBeOpenedForWriting) {
 
 // ---------------------------------------------------------------- the dialog
 
-enum class Step { Tab, Space, Return, Escape, ClickBox, ClickOk, ClickCancel, CloseBox };
+enum class Step { Tab, Space, Return, Escape, ClickBox, ClickOk, ClickCancel, CloseBox, SpeedToTheRight };
 
 struct DialogDriver {
   std::vector<Step> steps;
   size_t next = 0;
   INT_PTR initResult = -1;
   UINT checkedAtStart = 99;
+  int32_t speedAtStart = -1;
 };
 DialogDriver* driver = nullptr;
 
@@ -367,6 +372,7 @@ void perform(HWND dialog, Step step) {
     case Step::ClickOk: SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); break;
     case Step::ClickCancel: SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); break;
     case Step::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case Step::SpeedToTheRight: SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETPOS, TRUE, 30); break;
   }
 }
 
@@ -392,6 +398,7 @@ INT_PTR CALLBACK drivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   if (message == WM_INITDIALOG) {
     driver->initResult = result;
     driver->checkedAtStart = IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS);
+    driver->speedAtStart = static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
     PostMessageA(dialog, WM_APP, 0, 0);
   }
   return result;
@@ -457,6 +464,46 @@ TEST_F(Registry, DialogShowsTheSettingAndOnlyOkSavesIt) {
     if (c.storedAfter) {
       EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
       EXPECT_EQ(stored.data, dword(c.valueAfter));
+    }
+  }
+}
+
+// The track bar shows the stored speed; OK stores where it was moved to (a speed between two
+// marks stays as stored while it is not moved), Cancel stores nothing.
+TEST_F(Registry, DialogShowsTheSpeedAndOnlyOkSavesIt) {
+  struct SpeedCase {
+    const char* label;
+    int32_t stored;  // 0: none
+    bool move;       // the track bar is moved to the right end first
+    Step close;
+    int32_t positionAtStart;
+    bool storedAfter;
+    uint32_t speedAfter;
+  };
+  const SpeedCase cases[] = {
+      {"nothing stored, OK", 0, false, Step::ClickOk, 15, true, 100},
+      {"63 stored, OK keeps it", 63, false, Step::ClickOk, 8, true, 63},
+      {"moved to the right, OK", 50, true, Step::ClickOk, 5, true, 200},
+      {"moved, Cancel", 0, true, Step::ClickCancel, 15, false, 0},
+  };
+  for (const SpeedCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    clean();
+    if (c.stored) setValue(kSaverKey, "Speed", REG_DWORD, dword(uint32_t(c.stored)));
+    SaverSettings s = scribbled();
+    LoadSaverSettings(&s);
+    saverSettings = &s;
+    DialogDriver d;
+    if (c.move) d.steps.push_back(Step::SpeedToTheRight);
+    d.steps.push_back(c.close);
+    driver = &d;
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ORVANE_DIALOG_CONFIG), nullptr, drivingProc, 0);
+    driver = nullptr;
+    EXPECT_EQ(d.speedAtStart, c.positionAtStart);
+    const StoredValue stored = readStored(kSaverKey, "Speed");
+    EXPECT_EQ(stored.exists, c.storedAfter || c.stored != 0);
+    if (c.storedAfter) {
+      EXPECT_EQ(stored.data, dword(c.speedAfter));
     }
   }
 }
@@ -571,25 +618,33 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
                                              DS_SETFONT));
   EXPECT_EQ(r.dword(), 0u);  // extended style
   const uint16_t count = r.word();
-  ASSERT_EQ(count, 4);
+  ASSERT_EQ(count, 12);
   const int16_t x = static_cast<int16_t>(r.word()), y = static_cast<int16_t>(r.word());
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 0);
-  EXPECT_EQ(r.word(), 228);
-  EXPECT_EQ(r.word(), 102);
+  EXPECT_EQ(r.word(), 246);
+  EXPECT_EQ(r.word(), 146);
   EXPECT_EQ(r.nameOrOrdinal(), "");  // no menu
   EXPECT_EQ(r.nameOrOrdinal(), "");  // the default dialog class
   EXPECT_EQ(r.text(), "Config dialog");
   EXPECT_EQ(r.word(), 8);
   EXPECT_EQ(r.text(), "MS Sans Serif");
 
+  const DWORD label = SS_LEFT | WS_CHILD | WS_VISIBLE | WS_GROUP;
+  const DWORD push = BS_PUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP;
   const ItemExpectation items[] = {
-      {BS_DEFPUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 172, 4, 50, 14, IDOK, "#128", "OK"},
-      {BS_PUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 172, 23, 50, 14, IDCANCEL, "#128",
-       "Cancel"},
-      {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 14, 52, 10, 1001, "#128",
-       "Use Mirrors"},
-      {SS_LEFT | WS_CHILD | WS_VISIBLE | WS_GROUP, 7, 34, 36, 8, 0xffff, "#130", "Version 1.0"},
+      {BS_DEFPUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 190, 6, 50, 14, IDOK, "#128", "OK"},
+      {push, 190, 24, 50, 14, IDCANCEL, "#128", "Cancel"},
+      {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 10, 120, 10, 1001, "#128", "Use Mirrors"},
+      {label, 9, 44, 60, 8, 0xffff, "#130", "Speed"},
+      {label, 9, 60, 30, 8, 0xffff, "#130", "Slower"},
+      {TBS_HORZ | TBS_AUTOTICKS | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 40, 56, 140, 16, 1010, "MSCTLS_TRACKBAR32", ""},
+      {label, 184, 60, 30, 8, 0xffff, "#130", "Faster"},
+      {BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 7, 78, 233, 50, 0xffff, "#128", "Your pictures"},
+      {label, 14, 90, 222, 8, 1011, "#130", ""},
+      {push, 14, 106, 80, 14, 1012, "#128", "Add pictures..."},
+      {push, 100, 106, 90, 14, 1013, "#128", "Remove my pictures"},
+      {label, 7, 134, 80, 8, 0xffff, "#130", "Version 1.0"},
   };
   for (const ItemExpectation& e : items) {
     SCOPED_TRACE(e.text);
@@ -611,6 +666,7 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
 }
 
 TEST(Resources, DialogWindowHasTheCaptionAndControlsInOrder) {
+  RegisterDialogControls();
   SaverSettings s = scribbled();
   saverSettings = &s;
   HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ORVANE_DIALOG_CONFIG),
@@ -619,7 +675,8 @@ TEST(Resources, DialogWindowHasTheCaptionAndControlsInOrder) {
   char caption[64] = {};
   GetWindowTextA(dialog, caption, sizeof caption);
   EXPECT_STREQ(caption, "Config dialog");
-  const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, 0xffff};
+  const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, 0xffff, 0xffff, ORVANE_CONTROL_SPEED, 0xffff, 0xffff,
+                     ORVANE_CONTROL_PICTURES_LINE, ORVANE_CONTROL_ADD_PICTURES, ORVANE_CONTROL_REMOVE_PICTURES, 0xffff};
   HWND child = GetWindow(dialog, GW_CHILD);
   for (int id : ids) {
     ASSERT_NE(child, nullptr);

@@ -22,8 +22,7 @@ int RunSaverProgram(const char* commandLine, int showCommand) {
   LoadSaverSettings(settings);
 
   if (saverMode == SaverMode::ChangePassword) ChangeSaverPassword(parent);
-  if (saverMode == SaverMode::Config)
-    DialogBoxParamA(hostInstance, MAKEINTRESOURCEA(104), parent, ConfigDialogProc, 0);
+  if (saverMode == SaverMode::Config) ShowConfigDialog(parent);
   if (saverMode == SaverMode::Saver || saverMode == SaverMode::Preview)
     RunSaverWindow(parent, showCommand);
 

@@ -1,9 +1,16 @@
 // The settings store (registry of the current user) and the configuration dialog.
 #include "host/win32/win32_settings.h"
 
-#include <cstdint>
+#include <commctrl.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/utf8.h"
+#include "host/win32/dialog_rules.h"
 #include "host/win32/settings_value.h"
+#include "host/win32/win32_own_pictures.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -83,6 +90,43 @@ void SaveSaverSettings(SaverSettings* settings) {
   RegCloseKey(key);
 }
 
+namespace {
+
+std::wstring wideText(const std::string& utf8) {
+  std::u16string wide;
+  orvane::utf8ToUtf16(utf8, &wide);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+// The line about the user's own pictures, and "Remove my pictures" only while there is a
+// file to remove.
+void showOwnPictures(HWND dialog) {
+  const OwnPicturesState state = ReadOwnPicturesState();
+  SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, wideText(ownPicturesLine(state.count, state.readable)).c_str());
+  EnableWindow(GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES), state.exists);
+}
+
+void addPictures(HWND dialog) {
+  const std::vector<pictures::Path> chosen = ChoosePictures(dialog);
+  if (chosen.empty()) return;
+  const std::string report = AddOwnPictures(chosen);
+  showOwnPictures(dialog);
+  MessageBoxW(dialog, wideText(report).c_str(), L"Your pictures", MB_OK | MB_ICONINFORMATION);
+}
+
+void removePictures(HWND dialog) {
+  const OwnPicturesState state = ReadOwnPicturesState();
+  const std::string question = "Remove your pictures (" + std::to_string(state.count) +
+                               ") from the saver? Their file goes to the Recycle Bin, from where it can be restored.";
+  if (MessageBoxW(dialog, wideText(question).c_str(), L"Your pictures", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    return;
+  const bool removed = RecycleOwnPictures();
+  showOwnPictures(dialog);
+  if (!removed) MessageBoxW(dialog, L"Your pictures file could not be removed.", L"Your pictures", MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace
+
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
@@ -92,14 +136,24 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         CheckDlgButton(dialog, ORVANE_CONTROL_USE_MIRRORS,
                        saverSettings->UseMirrors != 0 ? BST_CHECKED : BST_UNCHECKED);
       }
+      SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETRANGE, FALSE, MAKELPARAM(0, 2 * kSpeedTrackMiddle));
+      SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETTICFREQ, 5, 0);
+      SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETPOS, TRUE,
+                          trackPositionFromSpeed(saverSettings ? saverSettings->Speed : 100));
+      showOwnPictures(dialog);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          // Saved even when nothing changed, so OK always leaves a stored 0 or 1.
+          // Saved even when nothing changed, so OK always leaves a stored 0 or 1. A speed
+          // between two marks stays as it is unless the track bar was moved.
           if (saverSettings != nullptr) {
             saverSettings->UseMirrors =
                 IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
+            const auto position =
+                static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
+            if (position != trackPositionFromSpeed(saverSettings->Speed))
+              saverSettings->Speed = speedFromTrackPosition(position);
             SaveSaverSettings(saverSettings);
           }
           EndDialog(dialog, IDOK);
@@ -107,10 +161,28 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case IDCANCEL:
           EndDialog(dialog, IDCANCEL);
           return FALSE;
+        case ORVANE_CONTROL_ADD_PICTURES:
+          if (HIWORD(wParam) == BN_CLICKED) addPictures(dialog);
+          return FALSE;
+        case ORVANE_CONTROL_REMOVE_PICTURES:
+          if (HIWORD(wParam) == BN_CLICKED) removePictures(dialog);
+          return FALSE;
         default:
           return FALSE;
       }
     default:
       return FALSE;
   }
+}
+
+void RegisterDialogControls() {
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_BAR_CLASSES;
+  InitCommonControlsEx(&controls);
+}
+
+void ShowConfigDialog(HWND parent) {
+  RegisterDialogControls();
+  DialogBoxParamA(hostInstance, MAKEINTRESOURCEA(ORVANE_DIALOG_CONFIG), parent, ConfigDialogProc, 0);
 }

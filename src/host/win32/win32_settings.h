@@ -14,3 +14,7 @@ void LoadSaverSettings(SaverSettings* settings);
 void SaveSaverSettings(SaverSettings* settings);
 // The dialog procedure of dialog 104.
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Registers the common controls dialog 104 uses (its track bar); before the dialog is made.
+void RegisterDialogControls();
+// Shows dialog 104 over `parent` until it is closed.
+void ShowConfigDialog(HWND parent);

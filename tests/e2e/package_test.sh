@@ -4,18 +4,20 @@
 # the installed saver drawing the installed sample props, pictures dropped onto the installed
 # proptool.exe and then drawn by the saver, upgrade, refused downgrade, uninstall (which
 # leaves the user's own prop file alone); the 32-bit package; the zip.
-#   package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR
+#   package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR NEWER_DIST_DIR
 # DIST_DIR holds what `make dist` made; PROBE is e2e_package_probe; ORVANE_SCR and PROPTOOL_EXE
 # the 64-bit builds, which the packages must carry; WORK_DIR this test's own Wine prefix and
-# files.
+# files; NEWER_DIST_DIR the signed packages of version 1.0.1 (e2e_dist_signing), the upgrade,
+# whose signed saver is run once installed.
 set -uo pipefail
 
-usage="usage: package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR"
+usage="usage: package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR NEWER_DIST_DIR"
 dist="$(readlink -f "${1:?$usage}")"
 probe="$(readlink -f "${2:?$usage}")"
 built64="$(readlink -f "${3:?$usage}")"
 built_proptool64="$(readlink -f "${4:?$usage}")"
 work="${5:?$usage}"
+newer="$(readlink -f "${6:?$usage}")"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 
@@ -61,9 +63,9 @@ entry_value() {  # entry key, value name
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 # Checks the installed files and the one entry; $1 names the state, $2 the expected version,
-# $3 "both" (64-bit package) or "x86".
+# $3 "both" (64-bit package) or "x86", $4 the unpacked zip of that version (default: 1.0's).
 check_installed() {
-  local what="$1" version="$2" kind="$3" codes code
+  local what="$1" version="$2" kind="$3" unzipped="${4:-$unzipped}" codes code
   codes="$(entries)"
   if [ "$(echo "$codes" | grep -c .)" = 1 ]; then
     code="$codes"
@@ -272,12 +274,14 @@ else
 fi
 
 # ---------------------------------------------------------------- upgrade and downgrade
-newer="$work/dist-1.0.1"
-if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null; then
-  if msiexec /i "$newer/Orvane-1.0.1-x64.msi"; then ok "x64 1.0.1 installed over 1.0"; else fail "x64 1.0.1: msiexec /i failed"; fi
-  check_installed "upgrade to 1.0.1" 1.0.1 both
+unzipped_newer="$work/unzipped-1.0.1"
+rm -rf "$unzipped_newer" "$work/orvane-1.0.1-windows"
+if unzip -q "$newer/orvane-1.0.1-windows.zip" -d "$work" && mv "$work/orvane-1.0.1-windows" "$unzipped_newer"; then
+  if msiexec /i "$newer/Orvane-1.0.1-x64.msi"; then ok "x64 1.0.1 (signed) installed over 1.0"; else fail "x64 1.0.1: msiexec /i failed"; fi
+  check_installed "upgrade to 1.0.1" 1.0.1 both "$unzipped_newer"
+  run_installed_saver "the user's own pictures, signed (1.0.1)" "$work/signed"
   if msiexec /i "$msi64"; then fail "1.0 was installed over 1.0.1"; else ok "installing 1.0 over 1.0.1 is refused"; fi
-  check_installed "after the refused downgrade" 1.0.1 both
+  check_installed "after the refused downgrade" 1.0.1 both "$unzipped_newer"
   # ---------------------------------------------------------------- uninstall
   wine reg add "$settings_key" /v UseMirrors /t REG_DWORD /d 0 /f >/dev/null 2>&1
   if msiexec /x "$newer/Orvane-1.0.1-x64.msi"; then ok "silent uninstall succeeded"; else fail "msiexec /x exited with $?"; fi
@@ -289,7 +293,7 @@ if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null; then
     fail "uninstall touched $settings_key"
   fi
 else
-  fail "scripts/dist could not make version 1.0.1"
+  fail "no packages of version 1.0.1 in $newer (e2e_dist_signing makes them)"
 fi
 
 # ---------------------------------------------------------------- 32-bit package

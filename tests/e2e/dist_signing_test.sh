@@ -41,15 +41,20 @@ else
   fail "SHA256SUMS: $(cat "$dist/SHA256SUMS")"
 fi
 
-# Each: what is wrong | the setting that makes it so | what dist says. The folder holds an
-# earlier run's signed packages.
+# An osslsigncode that fails on MSIs, so a signature fails when the programs are signed.
+mkdir -p "$work/failing" && printf '#!/bin/sh\ncase "$*" in *.msi*) echo "no MSI signed" >&2; exit 1;; esac\nexec %s "$@"\n' \
+  "$(command -v osslsigncode)" >"$work/failing/osslsigncode" && chmod +x "$work/failing/osslsigncode"
+# Each: what is wrong | the settings that make it so (split at ";") | what dist says. The
+# folder holds an earlier run's signed packages.
 for c in "a wrong password|SIGN_PASSWORD=wrong|cannot be read with SIGN_PASSWORD (wrong password?)" \
          "another certificate's key|SIGN_KEY=$work/ca/serverAuth.key|is not the key of the certificate" \
-         "a certificate for servers|SIGN_CERT=$work/ca/serverAuth.pem|is not for code signing" \
-         "an unreachable time-stamp server|SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed"; do
-  IFS='|' read -r what setting said <<<"$c"
+         "a certificate for servers|SIGN_CERT=$work/ca/serverAuth.pem;SIGN_KEY=$work/ca/serverAuth.key|is not for code signing" \
+         "an unreachable time-stamp server|SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed" \
+         "a failing MSI signature|PATH=$work/failing:$PATH|signing Orvane-1.0.1-x64.msi failed"; do
+  IFS='|' read -r what settings said <<<"$c"
   rm -rf "$work/failed" && cp -r "$dist" "$work/failed"
-  env "$setting" "$root/scripts/dist" "$work/failed" 1.0.1 >"$work/failed.log" 2>&1
+  IFS=';' read -ra settings <<<"$settings"
+  env "${settings[@]}" "$root/scripts/dist" "$work/failed" 1.0.1 >"$work/failed.log" 2>&1
   code=$?
   left="$(ls -A "$work/failed")"
   if [ "$code" != 0 ] && grep -qF "$said" "$work/failed.log" && ! grep -qF "$SIGN_PASSWORD" "$work/failed.log" && [ -z "$left" ]; then

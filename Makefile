@@ -22,7 +22,9 @@ native mingw64 mingw32: deps
 
 build: native mingw64 mingw32
 
-# The Windows packages (build/dist): the sample props come from the native proptool.
+# The Windows packages (build/dist): the sample props come from the native proptool. Signed
+# when SIGN_CERT and SIGN_KEY (and SIGN_PASSWORD, SIGN_TIMESTAMP_URL) are in the environment,
+# which scripts/dist reads (see "Publishing a release" in README.md).
 dist: deps native mingw64 mingw32
 	@scripts/dist
 
@@ -50,11 +52,13 @@ PREFIX ?= /usr
 install: native
 	cmake --install build/native --prefix $(PREFIX)
 
-# Linux: the Debian package build/dist/orvane_1.0_amd64.deb.
+# Linux: the Debian package build/dist/orvane_1.0_amd64.deb, then build/dist/SHA256SUMS
+# again, so it lists every file there (the Windows packages too).
 package: native
 	cd build/native && cpack -B $(CURDIR)/build/native/cpack >/dev/null
 	mkdir -p build/dist
 	cp build/native/cpack/orvane_*.deb build/dist/
+	@scripts/checksums build/dist
 	@ls build/dist/orvane_*.deb
 
 clean:

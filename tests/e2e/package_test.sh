@@ -2,7 +2,8 @@
 # The Windows packages as a user meets them, under wine64 on a private X server: silent
 # install, the files in the system and Program Files folders, the Add/Remove Programs entry,
 # the installed saver drawing the installed sample props, pictures dropped onto the installed
-# proptool.exe and then drawn by the saver, upgrade, refused downgrade, uninstall (which
+# proptool.exe and then drawn by the saver, upgrade to a release signed by scripts/dist (which
+# also must fail, leaving no package, with a bad signer), refused downgrade, uninstall (which
 # leaves the user's own prop file alone); the 32-bit package; the zip.
 #   package_test.sh DIST_DIR PROBE ORVANE_SCR PROPTOOL_EXE WORK_DIR
 # DIST_DIR holds what `make dist` made; PROBE is e2e_package_probe; ORVANE_SCR and PROPTOOL_EXE
@@ -61,9 +62,9 @@ entry_value() {  # entry key, value name
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 # Checks the installed files and the one entry; $1 names the state, $2 the expected version,
-# $3 "both" (64-bit package) or "x86".
+# $3 "both" (64-bit package) or "x86", $4 the unpacked zip of that version (default: 1.0's).
 check_installed() {
-  local what="$1" version="$2" kind="$3" codes code
+  local what="$1" version="$2" kind="$3" unzipped="${4:-$unzipped}" codes code
   codes="$(entries)"
   if [ "$(echo "$codes" | grep -c .)" = 1 ]; then
     code="$codes"
@@ -271,13 +272,30 @@ else
   fail "the user's pictures are not on the screen (green and magenta pixels:$counts)"
 fi
 
-# ---------------------------------------------------------------- upgrade and downgrade
-newer="$work/dist-1.0.1"
-if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null; then
-  if msiexec /i "$newer/Orvane-1.0.1-x64.msi"; then ok "x64 1.0.1 installed over 1.0"; else fail "x64 1.0.1: msiexec /i failed"; fi
-  check_installed "upgrade to 1.0.1" 1.0.1 both
+# ---------------------------------------------------------------- a signed release
+# Version 1.0.1, signed by a throwaway authority's code-signing certificate with an encrypted key.
+ca="$work/ca" newer="$work/dist-1.0.1" unzipped_newer="$work/orvane-1.0.1-windows"
+rm -rf "$ca" "$newer" "$unzipped_newer" && mkdir -p "$ca"
+export SIGN_PASSWORD='two words; $HOME "quoted"' SIGN_CERT="$ca/codeSigning.pem" SIGN_KEY="$ca/codeSigning.key"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca/ca.key" -out "$ca/ca.pem" -subj /CN=Authority 2>/dev/null
+for use in codeSigning serverAuth; do
+  openssl req -newkey rsa:2048 -passout env:SIGN_PASSWORD -keyout "$ca/$use.key" -subj "/CN=$use" 2>/dev/null |
+    openssl x509 -req -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -extfile <(echo "extendedKeyUsage=$use") -out "$ca/$use.pem" 2>/dev/null
+done
+if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null && unzip -q "$newer/orvane-1.0.1-windows.zip" -d "$work"; then
+  unsigned="$(for f in "$newer"/*.msi "$unzipped_newer"/*-bit/*; do  # grep -c reads all: verify is not cut off
+    osslsigncode verify -CAfile "$ca/ca.pem" -in "$f" 2>&1 | grep -c '^Message digest algorithm *: SHA256' >/dev/null || echo " $f"; done)"
+  [ -z "$unsigned" ] && ok "1.0.1: both MSIs, savers and proptool.exe have SHA-256 signatures of the authority" ||
+    fail "1.0.1: no SHA-256 signature that verifies against the authority:$unsigned"
+  if (cd "$newer" && sha256sum -c --quiet SHA256SUMS && [ "$(cut -c67- SHA256SUMS | tr '\n' ' ')" = \
+       "Orvane-1.0.1-x64.msi Orvane-1.0.1-x86.msi orvane-1.0.1-windows.zip " ]); then ok "1.0.1: SHA256SUMS lists and checks the packages"
+  else fail "1.0.1: SHA256SUMS: $(cat "$newer/SHA256SUMS")"; fi
+  # ---------------------------------------------------------------- upgrade and downgrade
+  if msiexec /i "$newer/Orvane-1.0.1-x64.msi"; then ok "x64 1.0.1 (signed) installed over 1.0"; else fail "x64 1.0.1: msiexec /i failed"; fi
+  check_installed "upgrade to 1.0.1" 1.0.1 both "$unzipped_newer"
+  run_installed_saver "the user's own pictures, signed (1.0.1)" "$work/signed"
   if msiexec /i "$msi64"; then fail "1.0 was installed over 1.0.1"; else ok "installing 1.0 over 1.0.1 is refused"; fi
-  check_installed "after the refused downgrade" 1.0.1 both
+  check_installed "after the refused downgrade" 1.0.1 both "$unzipped_newer"
   # ---------------------------------------------------------------- uninstall
   wine reg add "$settings_key" /v UseMirrors /t REG_DWORD /d 0 /f >/dev/null 2>&1
   if msiexec /x "$newer/Orvane-1.0.1-x64.msi"; then ok "silent uninstall succeeded"; else fail "msiexec /x exited with $?"; fi
@@ -289,8 +307,27 @@ if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null; then
     fail "uninstall touched $settings_key"
   fi
 else
-  fail "scripts/dist could not make version 1.0.1"
+  fail "scripts/dist could not make the signed version 1.0.1"
 fi
+
+# An osslsigncode that refuses MSIs: a signature failing after the programs' succeeded.
+mkdir -p "$ca/fails" && printf '#!/bin/sh\ncase "$*" in *.msi*) exit 1;; esac\nexec %s "$@"\n' "$(command -v osslsigncode)" \
+  >"$ca/fails/osslsigncode" && chmod +x "$ca/fails/osslsigncode"
+# What is wrong | the settings that make it so (split at ";") | what dist says. Each run's folder
+# holds an earlier run's signed packages, which must go too.
+for c in "a wrong password|SIGN_PASSWORD=wrong|cannot be read with SIGN_PASSWORD (wrong password?)" \
+         "another certificate's key|SIGN_KEY=$ca/serverAuth.key|is not the key of the certificate" \
+         "a certificate for servers|SIGN_CERT=$ca/serverAuth.pem;SIGN_KEY=$ca/serverAuth.key|is not for code signing" \
+         "an unreachable time-stamp server|SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed" \
+         "a failing MSI signature|PATH=$ca/fails:$PATH|signing Orvane-1.0.1-x64.msi failed"; do
+  IFS='|' read -r what settings said <<<"$c" && IFS=';' read -ra settings <<<"$settings"
+  rm -rf "$ca/failed" && cp -r "$newer" "$ca/failed"
+  env "${settings[@]}" "$root/scripts/dist" "$ca/failed" 1.0.1 >"$ca/log" 2>&1
+  code=$? left="$(ls -A "$ca/failed")"
+  if [ "$code" != 0 ] && grep -qF "$said" "$ca/log" && ! grep -qF "$SIGN_PASSWORD" "$ca/log" && [ -z "$left" ]; then
+    ok "signing with $what: dist fails ($code), says '$said', leaves no package"
+  else fail "signing with $what: exit $code, left '$left', said: $(tr '\n' ' ' <"$ca/log")"; fi
+done
 
 # ---------------------------------------------------------------- 32-bit package
 if msiexec /i "$msi86"; then ok "x86 package: silent install succeeded"; else fail "x86 package: msiexec /i exited with $?"; fi

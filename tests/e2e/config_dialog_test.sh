@@ -2,12 +2,16 @@
 # The configuration dialog and its one setting, as a person meets them: orvane.scr /c
 # under wine64 on a private X server, keys typed with xdotool, the registry read back
 # with `reg query`, and the saver's first frames checked on a screenshot.
-#   config_dialog_test.sh ORVANE_SCR WORK_DIR
-# WORK_DIR holds this test's own Wine prefix (made once) and its screenshots.
+# Then the user's own pictures through the dialog: "Add pictures..." with the system's file
+# dialog, the saver showing them over a chat-client file, "Remove my pictures"; and the speed.
+#   config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD
+# WORK_DIR holds this test's own Wine prefix (made once) and its screenshots; NATIVE_BUILD is
+# the native build, whose proptool makes sample props and reads the user's file back.
 set -uo pipefail
 
 scr="$(readlink -f "${1:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}")"
-work="${2:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}"
+work="${2:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD}"
+proptool="${3:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD}/proptool"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 
@@ -15,6 +19,8 @@ work="$(cd "$work" && pwd)"
 . "$(dirname "$0")/lib.sh"
 # A white screen: the saver's black picture is then told apart from an empty screen.
 e2e_start 800x600 -wr
+# No prop file from an earlier run of the kept prefix: the saver's first pictures are its own.
+rm -rf "$WINEPREFIX/drive_c/Program Files/TheKorrin" "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Orvane
 
 # ---------------------------------------------------------------- registry
 saver_key='HKCU\Software\Tov\Ostrel'
@@ -128,6 +134,104 @@ fi
 if [ -n "$mirrored" ] && [ "$mirrored" -ne 0 ]; then
   fail "with 1 stored, red is drawn ($mirrored red pixels)"
 fi
+
+# ---------------------------------------------------------------- speed
+clear_setting
+# The track bar is the fourth stop (OK, Cancel, check box, track bar); End moves it to 200 %.
+run_dialog "speed to the right, Return" Tab Tab Tab End Return
+speed="$(wine reg query "$saver_key" /v Speed 2>/dev/null | tr -d '\r' | awk '/Speed/ {print $2, $3}')"
+[ "$speed" = "REG_DWORD 0xc8" ] && ok "OK stores the speed: $speed" || fail "speed after OK: '$speed'"
+clear_setting
+run_dialog "speed moved, Escape" Tab Tab Tab End Escape
+[ -z "$(wine reg query "$saver_key" 2>/dev/null | tr -d '\r' | grep -i speed)" ] &&
+  ok "Cancel stores no speed" || fail "Escape stored a speed"
+
+# ---------------------------------------------------------------- the user's own pictures
+appdata="$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')"
+own="$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')/Orvane/props.prp"
+pictures="$work/pictures"
+rm -rf "$pictures" "$own"
+mkdir -p "$pictures"
+# Pure green and pure magenta: palette colours that no sample prop has. A third file is no
+# picture at all and is refused.
+convert -size 256x256 xc:none -fill '#00FF00' -draw 'circle 128,128 128,10' "$pictures/Blüte 花.png" &&
+  convert -size 120x60 'xc:#FF00FF' "$pictures/leaf.gif" || fail "could not draw the pictures"
+echo "not a picture" >"$pictures/notes.png"
+"$proptool" sample "$work/samples.prp" --count 64 >/dev/null && install_props "$work/samples.prp"
+
+# Opens the dialog and presses the button at `$1` tab stops after OK; echoes the dialog's pid.
+dialog_button() {
+  wine "$scr" /c >/dev/null 2>&1 &
+  dialog_pid=$!
+  dialog="$(wait_window 'Config dialog' 60)" || { fail "no configuration dialog"; return 1; }
+  sleep 0.5
+  xdotool windowfocus "$dialog"
+  sleep 0.2
+  for _ in $(seq "$1"); do xdotool key Tab; sleep 0.2; done
+  xdotool key space
+}
+# "Add pictures..." (five stops on), the three files named in the system's file dialog.
+if dialog_button 4 && chooser="$(wait_window 'Add pictures' 20)"; then
+  sleep 0.5
+  xdotool windowfocus "$chooser"
+  xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1
+  xdotool type --delay 30 '"Blüte 花.png" "leaf.gif" "notes.png"'; xdotool key Return
+  if report="$(wait_window 'Your pictures' 20)"; then
+    import -window root "$work/dialog-report.png" 2>/dev/null
+    xdotool windowfocus "$report"; xdotool key Return
+  else
+    fail "no report after adding pictures"
+  fi
+  sleep 0.5
+  xdotool windowfocus "$dialog"; xdotool key Escape
+  wait_exit "$dialog_pid" 20 || fail "the dialog did not close"
+else
+  fail "\"Add pictures...\" opened no file dialog"
+fi
+listed="$("$proptool" list "$own" 2>&1)"
+if [ "$(echo "$listed" | grep -c '44x')" = 2 ] && echo "$listed" | grep -q 'Blüte 花'; then
+  ok "two pictures added, the non-ASCII name among them, the refused one left out"
+else
+  fail "the user's file after adding: $listed"
+fi
+
+# The saver shows the user's pictures, though the chat client's file is there.
+shot="$work/own-pictures"
+rm -f "$shot"-*.png
+wine "$scr" /s >/dev/null 2>&1 &
+pid=$!
+if wait_window SaverWindow 60 visible >/dev/null; then
+  sleep 3; import -window root "$shot-1.png" 2>/dev/null
+  sleep 1.5; import -window root "$shot-2.png" 2>/dev/null
+fi
+kill "$pid" 2>/dev/null; wineserver_kill; wait "$pid" 2>/dev/null
+colour_pixels() {
+  convert "$1" -alpha off -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" \
+    -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+seen=0
+for f in "$shot"-1.png "$shot"-2.png; do
+  for colour in '#00FF00' '#FF00FF'; do
+    n="$(colour_pixels "$f" "$colour")"
+    [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -gt 500 ] && seen=$((seen + 1))
+  done
+done
+[ "$seen" -gt 0 ] && ok "the saver shows the user's pictures over the chat client's file" ||
+  fail "no green or magenta of the user's pictures in the saver's screenshots"
+
+# "Remove my pictures" (one stop after "Add pictures..."), answered Yes.
+if dialog_button 5 && question="$(wait_window 'Your pictures' 20)"; then
+  sleep 0.3
+  xdotool windowfocus "$question"; xdotool key y
+  sleep 1
+  # The keyboard is still in the dialog: Escape closes it.
+  xdotool windowfocus "$dialog"; xdotool key Escape
+  wait_exit "$dialog_pid" 20 || fail "the dialog did not close"
+else
+  fail "\"Remove my pictures\" asked nothing"
+fi
+[ ! -e "$own" ] && ok "\"Remove my pictures\" took the file away" || fail "the user's file is still there"
+wineserver_kill
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -103,7 +103,12 @@ std::wstring wideText(const std::string& utf8) {
 void showOwnPictures(HWND dialog) {
   const OwnPicturesState state = ReadOwnPicturesState();
   SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, wideText(ownPicturesLine(state.count, state.readable)).c_str());
-  EnableWindow(GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES), state.exists);
+  HWND remove = GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES);
+  // A button disabled while it has the focus would leave the keyboard nowhere: the focus
+  // moves on to "Add pictures..." first.
+  if (!state.exists && GetFocus() == remove)
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, ORVANE_CONTROL_ADD_PICTURES)), TRUE);
+  EnableWindow(remove, state.exists);
 }
 
 void addPictures(HWND dialog) {

@@ -14,6 +14,7 @@ struct SaverSettings {
   int32_t CheckingPassword;  // 1 while a password check runs
   int32_t CloseRequested;    // 1 once the saver itself asked to close
   int32_t UseMirrors;        // nonzero: kaleidoscope mirrored; zero: a single wedge
+  int32_t Monitors;          // 0: a kaleidoscope on every monitor; 1: the primary's only, the others black
 };
 
 static_assert(sizeof(POINT) == 8 && sizeof(DWORD) == 4,

@@ -13,6 +13,7 @@ const char kSaverKey[] = "Software\\Tov\\Ostrel";
 const char kPasswordDelayValue[] = "Password Delay";
 const char kMouseThresholdValue[] = "Mouse Threshold";
 const char kUseMirrorsValue[] = "UseMirrors";
+const char kMonitorsValue[] = "Monitors";
 
 static_assert(REG_SZ == orvane::kRegSz && REG_EXPAND_SZ == orvane::kRegExpandSz &&
                   REG_BINARY == orvane::kRegBinary && REG_DWORD == orvane::kRegDword,
@@ -56,11 +57,15 @@ void LoadHostSettings(SaverSettings* settings) {
 void LoadSaverSettings(SaverSettings* settings) {
   if (settings == nullptr) return;
   settings->UseMirrors = 1;
+  settings->Monitors = 0;
   HKEY key = openKey(kSaverKey);
   if (key == nullptr) return;
   settings->UseMirrors = static_cast<int32_t>(readValue(key, kUseMirrorsValue,
                                                        orvane::SettingRange::Signed,
                                                        static_cast<uint32_t>(settings->UseMirrors)));
+  // Only 0 and 1 mean something; any other number keeps the default.
+  const uint32_t monitors = readValue(key, kMonitorsValue, orvane::SettingRange::Unsigned, 0);
+  settings->Monitors = monitors <= 1 ? static_cast<int32_t>(monitors) : 0;
   RegCloseKey(key);
 }
 
@@ -74,6 +79,9 @@ void SaveSaverSettings(SaverSettings* settings) {
   const DWORD value = static_cast<DWORD>(settings->UseMirrors);
   RegSetValueExA(key, kUseMirrorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                  sizeof value);
+  const DWORD monitors = settings->Monitors == 1 ? 1 : 0;
+  RegSetValueExA(key, kMonitorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&monitors),
+                 sizeof monitors);
   RegCloseKey(key);
 }
 
@@ -85,6 +93,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (saverSettings != nullptr) {
         CheckDlgButton(dialog, ORVANE_CONTROL_USE_MIRRORS,
                        saverSettings->UseMirrors != 0 ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY,
+                       saverSettings->Monitors == 1 ? BST_CHECKED : BST_UNCHECKED);
       }
       return TRUE;
     case WM_COMMAND:
@@ -94,6 +104,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           if (saverSettings != nullptr) {
             saverSettings->UseMirrors =
                 IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
+            saverSettings->Monitors =
+                IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY) == BST_CHECKED ? 1 : 0;
             SaveSaverSettings(saverSettings);
           }
           EndDialog(dialog, IDOK);

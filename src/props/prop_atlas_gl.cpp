@@ -20,6 +20,12 @@ bool proxyHolds(int32_t size) {
 
 AtlasSizeProbe sizeProbe = proxyHolds;
 
+// The pixels kept for later scenes, while a host keeps them: none until a build has read
+// the prop file into a full-size buffer.
+bool keeping = false;
+uint8_t* keptPixels = nullptr;
+int32_t keptCount = 0;
+
 // Makes the record's texture and uploads size x size pixels into it.
 void upload(PropAtlas* atlas, int32_t size, const uint8_t* pixels) {
   atlas->width = size;
@@ -38,8 +44,13 @@ int32_t buildAtlas(PropAtlas* atlas) {
   // A driver that cannot hold the atlas would leave the texture incomplete, and every
   // sprite an opaque white square; a buffer that cannot be had leaves nothing to paint.
   // Both degrade as a missing prop file does, before the file is read at all.
+  const bool holds = sizeProbe(kPropAtlasSize);
+  if (holds && keptPixels != nullptr) {
+    upload(atlas, kPropAtlasSize, keptPixels);
+    return keptCount;
+  }
   uint8_t* buffer = nullptr;
-  if (sizeProbe(kPropAtlasSize)) buffer = static_cast<uint8_t*>(std::malloc(kPropAtlasBytes));
+  if (holds) buffer = static_cast<uint8_t*>(std::malloc(kPropAtlasBytes));
   if (buffer == nullptr) {
     upload(atlas, kFallbackSize, kTransparentPixels);
     return 0;
@@ -48,11 +59,25 @@ int32_t buildAtlas(PropAtlas* atlas) {
   if (loaded < 0) loaded = 0;
   if (loaded > kPropSlots) loaded = kPropSlots;
   upload(atlas, kPropAtlasSize, buffer);
-  std::free(buffer);
+  if (keeping) {
+    keptPixels = buffer;
+    keptCount = loaded;
+  } else {
+    std::free(buffer);
+  }
   return loaded;
 }
 
 }  // namespace
+
+void keepPropAtlasPixels() { keeping = true; }
+
+void releasePropAtlasPixels() {
+  keeping = false;
+  std::free(keptPixels);
+  keptPixels = nullptr;
+  keptCount = 0;
+}
 
 void setAtlasSizeProbe(AtlasSizeProbe probe) { sizeProbe = probe ? probe : proxyHolds; }
 

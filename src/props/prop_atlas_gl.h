@@ -17,6 +17,14 @@ struct PropAtlasBuild {
 // driver can hold. Needs a current GL context; a null record builds nothing.
 PropAtlasBuild buildPropAtlas(PropAtlas* atlas);
 
+// A host that sets up several scenes at once (one per monitor) keeps the atlas while it
+// does: the first build after keepPropAtlasPixels reads the prop file as ever and keeps its
+// pixels; every later build until releasePropAtlasPixels uploads those into its own context
+// instead, without opening the file or drawing from the random generator, so every scene
+// shows the same props. Releasing frees the pixels; the next build reads the file again.
+void keepPropAtlasPixels();
+void releasePropAtlasPixels();
+
 // Whether the driver can hold an RGBA texture of size x size; by default the proxy
 // texture answers. Tests install their own to play a small driver; nullptr restores it.
 using AtlasSizeProbe = bool (*)(int32_t size);

@@ -137,12 +137,13 @@ fi
 
 # ---------------------------------------------------------------- speed
 clear_setting
-# The track bar is the fourth stop (OK, Cancel, check box, track bar); End moves it to 200 %.
-run_dialog "speed to the right, Return" Tab Tab Tab End Return
+# The track bar is the fifth stop (OK, Cancel, the two check boxes, track bar); End moves it to
+# 200 %.
+run_dialog "speed to the right, Return" Tab Tab Tab Tab End Return
 speed="$(wine reg query "$saver_key" /v Speed 2>/dev/null | tr -d '\r' | awk '/Speed/ {print $2, $3}')"
 [ "$speed" = "REG_DWORD 0xc8" ] && ok "OK stores the speed: $speed" || fail "speed after OK: '$speed'"
 clear_setting
-run_dialog "speed moved, Escape" Tab Tab Tab End Escape
+run_dialog "speed moved, Escape" Tab Tab Tab Tab End Escape
 [ -z "$(wine reg query "$saver_key" 2>/dev/null | tr -d '\r' | grep -i speed)" ] &&
   ok "Cancel stores no speed" || fail "Escape stored a speed"
 
@@ -159,7 +160,7 @@ convert -size 256x256 xc:none -fill '#00FF00' -draw 'circle 128,128 128,10' "$pi
 echo "not a picture" >"$pictures/notes.png"
 "$proptool" sample "$work/samples.prp" --count 64 >/dev/null && install_props "$work/samples.prp"
 
-# Opens the dialog and presses the button at `$1` tab stops after OK; echoes the dialog's pid.
+# Opens the dialog and presses the button `$1` Tabs from OK (its pid in dialog_pid).
 dialog_button() {
   wine "$scr" /c >/dev/null 2>&1 &
   dialog_pid=$!
@@ -170,8 +171,8 @@ dialog_button() {
   for _ in $(seq "$1"); do xdotool key Tab; sleep 0.2; done
   xdotool key space
 }
-# "Add pictures..." (five stops on), the three files named in the system's file dialog.
-if dialog_button 4 && chooser="$(wait_window 'Add pictures' 20)"; then
+# "Add pictures..." (five Tabs from OK), the three files named in the system's file dialog.
+if dialog_button 5 && chooser="$(wait_window 'Add pictures' 20)"; then
   sleep 0.5
   xdotool windowfocus "$chooser"
   xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1
@@ -219,8 +220,8 @@ done
 [ "$seen" -gt 0 ] && ok "the saver shows the user's pictures over the chat client's file" ||
   fail "no green or magenta of the user's pictures in the saver's screenshots"
 
-# "Remove my pictures" (one stop after "Add pictures..."), answered Yes.
-if dialog_button 5 && question="$(wait_window 'Your pictures' 20)"; then
+# "Remove my pictures" (six Tabs from OK), answered Yes.
+if dialog_button 6 && question="$(wait_window 'Your pictures' 20)"; then
   sleep 0.3
   xdotool windowfocus "$question"; xdotool key y
   sleep 1

@@ -71,7 +71,8 @@ TEST(OrvaneRender, BadArgumentsAreAUsageError) {
   const char* bad[] = {"--size 0x10",  "--size 64",      "--size 64x",   "--frames -1", "--frames x",
                        "--fps 0",      "--fps abc",      "--seed -3",    "--seed 1x",   "--bogus",
                        "--props",      "--out",          "extra",        "--start-time", "--start-time -1",
-                       "--start-time 1e10", "--start-time 5s", "--speed 24", "--speed 201", "--speed"};
+                       "--start-time 1e10", "--start-time 5s", "--speed 24", "--speed 201", "--speed",
+                       "--scenes 0", "--scenes 33", "--scenes"};
   for (const char* arguments : bad) {
     const ToolRun r = run(arguments);
     EXPECT_EQ(r.exitCode, 2) << arguments;

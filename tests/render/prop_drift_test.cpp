@@ -415,4 +415,31 @@ TEST_F(PropDrift, AtlasTextureHoldsTheBuiltPixelsWithLinearFiltering) {
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
+// While the host keeps the atlas, the first build reads the prop file and every later one
+// (another scene's) uploads the same pixels into a texture of its own, without opening a
+// file or drawing from the generator; once released, the next build reads the file again.
+TEST_F(PropDrift, KeptAtlasIsReadOnceForEveryScene) {
+  const std::string path = writeSamplePropFile(10);
+  setPropFilePaths(path.c_str(), path.c_str());
+  std::vector<uint8_t> built(kPropAtlasBytes);
+  ASSERT_EQ(buildPropAtlasPixels(built.data()), 10);
+
+  keepPropAtlasPixels();
+  PropAtlas first{0, 0, 0}, second{0, 0, 0}, third{0, 0, 0};
+  EXPECT_EQ(buildPropAtlas(&first).cellCount, 10);
+  setPropFilePaths("/nonexistent/a.prp", "/nonexistent/b.prp");  // a second read finds nothing
+  const uint32_t state = orvane::randState();
+  EXPECT_EQ(buildPropAtlas(&second).cellCount, 10);
+  EXPECT_EQ(orvane::randState(), state);
+  EXPECT_NE(second.texture, first.texture);
+  GLint width = 0;
+  EXPECT_TRUE(textureImage(second.texture, &width) == built);
+  EXPECT_EQ(second.width, 1024);
+
+  releasePropAtlasPixels();
+  EXPECT_EQ(buildPropAtlas(&third).cellCount, 0);
+  const GLuint textures[] = {first.texture, second.texture, third.texture};
+  glDeleteTextures(3, textures);
+}
+
 }  // namespace

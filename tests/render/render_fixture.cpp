@@ -77,6 +77,7 @@ void SceneTest::TearDown() {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   renderer::setSeedOverride(nullptr);
   setAtlasSizeProbe(nullptr);
+  releasePropAtlasPixels();
   simCounterRemove();
   renderer::resetForTests();
 }

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "common/random.h"
 
 #include "host/x11/frame_meter.h"
 #include "host/x11/module_options.h"
@@ -117,6 +120,33 @@ TEST(ModuleOptions, WindowIdsInDecimalOrHexadecimal) {
     uint32_t id = 77;
     EXPECT_EQ(parseWindowId(c.text, &id), c.valid) << (c.text ? c.text : "(null)");
     EXPECT_EQ(id, c.valid ? c.id : 77u) << (c.text ? c.text : "(null)");
+  }
+}
+
+// Processes started in one second (one per monitor) each draw their own picture: their seeds
+// differ, and so do the first draws of the scene's set-up (the first mirror set among seven);
+// a process of another second differs too; --seed fixes the seed whatever the rest.
+TEST(ModuleSeed, EachProcessOfOneSecondStartsItsOwnSequence) {
+  ModuleOptions options;
+  const uint32_t second = 1700000000u;
+  std::set<uint32_t> seeds, firstSets;
+  for (uint32_t pid = 4000; pid < 4064; ++pid) {
+    const uint32_t seed = moduleSeed(options, second, pid);
+    seeds.insert(seed);
+    EXPECT_EQ(seed, moduleSeed(options, second, pid));
+    EXPECT_NE(seed, moduleSeed(options, second + 1, pid)) << pid;
+    orvane::srand(seed);
+    firstSets.insert(static_cast<uint32_t>(orvane::randomFraction() * 7));
+  }
+  EXPECT_EQ(seeds.size(), 64u);
+  // Neighbouring pids do not start on neighbouring states, whose first draws would be nearly equal.
+  EXPECT_GE(firstSets.size(), 6u);
+
+  options.seedGiven = true;
+  for (uint32_t fixed : {0u, 7u, 0xFFFFFFFFu}) {
+    options.seed = fixed;
+    EXPECT_EQ(moduleSeed(options, second, 4000), fixed);
+    EXPECT_EQ(moduleSeed(options, second + 99, 1), fixed);
   }
 }
 

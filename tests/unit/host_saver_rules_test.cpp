@@ -1,6 +1,9 @@
 // The saver window's pure decisions: messages, mouse test, close/password delay, frame word.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "host/frame_loop.h"
 #include "host/win32/saver_rules.h"
 
@@ -109,6 +112,11 @@ TEST(HostMouse, ThresholdIsTheLargestDisplacementThatDoesNotClose) {
       {{100, 100}, {100, 100}, INT32_MIN, true},
       {{-10, -10}, {40, 40}, 50, false},     // across the origin
       {{-10, -10}, {41, -10}, 50, true},
+      // Virtual-screen coordinates: a monitor left of (and above) the primary's.
+      {{-700, -300}, {-650, -250}, 50, false},
+      {{-700, -300}, {-649, -300}, 50, true},
+      {{-700, -300}, {-700, -351}, 50, true},
+      {{300, 300}, {-300, 300}, 50, true},   // onto the left monitor
       // Far-apart coordinates do not overflow into a small difference.
       {{INT32_MIN, 0}, {INT32_MAX, 0}, INT32_MAX, true},
       {{INT32_MAX, 0}, {INT32_MIN, 0}, 50, true},
@@ -184,6 +192,91 @@ TEST(HostWindowPlan, PreviewTakesTheParentRectangleAndSaverTheScreen) {
   // Extreme rectangles wrap as 32-bit differences instead of overflowing.
   const WindowPlan wide = planWindow(SaverMode::Preview, INT32_MIN, 0, INT32_MAX, 0, 0, 0);
   EXPECT_EQ(wide.width, -1);
+}
+
+TEST(HostMonitorWindows, OneWindowPerMonitorThePrimaryFirst) {
+  const ScreenRect screen{0, 0, 1024, 768};  // the fallback: the primary screen
+  struct Case {
+    const char* what;
+    std::vector<MonitorArea> monitors;
+    std::vector<ScreenRect> windows;
+  } cases[] = {
+      {"one monitor", {{{0, 0, 1920, 1080}, true}}, {{0, 0, 1920, 1080}}},
+      {"none listed: the primary screen", {}, {screen}},
+      {"only empty ones: the primary screen", {{{0, 0, 0, 768}, true}, {{5, 5, 5, 9}, false}}, {screen}},
+      {"two side by side",
+       {{{0, 0, 1280, 1024}, true}, {{1280, 0, 2080, 600}, false}},
+       {{0, 0, 1280, 1024}, {1280, 0, 2080, 600}}},
+      {"the primary listed last, not at the left: negative coordinates",
+       {{{-640, 0, 0, 480}, false}, {{800, -100, 1440, 380}, false}, {{0, 0, 800, 600}, true}},
+       {{0, 0, 800, 600}, {-640, 0, 0, 480}, {800, -100, 1440, 380}}},
+      {"above and left of the primary",
+       {{{0, 0, 800, 600}, true}, {{-1920, -1080, 0, 0}, false}},
+       {{0, 0, 800, 600}, {-1920, -1080, 0, 0}}},
+      {"a display on two outputs is covered once",
+       {{{0, 0, 800, 600}, true}, {{0, 0, 800, 600}, false}, {{800, 0, 1600, 600}, false},
+        {{800, 0, 1600, 600}, false}},
+       {{0, 0, 800, 600}, {800, 0, 1600, 600}}},
+      {"no primary flagged: the first with an area",
+       {{{0, 0, 0, 0}, false}, {{-800, 0, 0, 600}, false}, {{0, 0, 800, 600}, false}},
+       {{-800, 0, 0, 600}, {0, 0, 800, 600}}},
+      {"two flagged: the first",
+       {{{800, 0, 1600, 600}, true}, {{0, 0, 800, 600}, true}},
+       {{800, 0, 1600, 600}, {0, 0, 800, 600}}},
+      {"an empty primary is no primary",
+       {{{0, 0, 0, 0}, true}, {{0, 0, 640, 480}, false}},
+       {{0, 0, 640, 480}}},
+      // Sizes past 2^31 do not wrap into an area.
+      {"extreme corners", {{{INT32_MAX, 0, INT32_MIN, 10}, true}, {{INT32_MIN, 0, INT32_MAX, 10}, false}},
+       {{INT32_MIN, 0, INT32_MAX, 10}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScreenRect out[kMaxSaverWindows];
+    const int32_t n = planMonitorWindows(c.monitors.data(), static_cast<int32_t>(c.monitors.size()), screen,
+                                         out, kMaxSaverWindows);
+    ASSERT_EQ(n, static_cast<int32_t>(c.windows.size()));
+    for (int32_t i = 0; i < n; ++i) {
+      EXPECT_EQ(out[i].left, c.windows[i].left) << i;
+      EXPECT_EQ(out[i].top, c.windows[i].top) << i;
+      EXPECT_EQ(out[i].right, c.windows[i].right) << i;
+      EXPECT_EQ(out[i].bottom, c.windows[i].bottom) << i;
+    }
+  }
+  // More monitors than room: the primary and the first others that fit.
+  std::vector<MonitorArea> many;
+  for (int32_t i = 0; i < 40; ++i) many.push_back({{i * 100, 0, i * 100 + 100, 100}, i == 39});
+  ScreenRect out[3];
+  ASSERT_EQ(planMonitorWindows(many.data(), 40, screen, out, 3), 3);
+  EXPECT_EQ(out[0].left, 3900);
+  EXPECT_EQ(out[1].left, 0);
+  EXPECT_EQ(out[2].left, 100);
+}
+
+TEST(HostDisplayPower, OffStopsTheDrawingDimmedAndOnDraw) {
+  using P = DisplayPower;
+  struct {
+    const char* what;
+    bool displayState;
+    std::vector<uint8_t> data;
+    DisplayPower power;
+  } cases[] = {
+      {"off", true, {0, 0, 0, 0}, P::Off},
+      {"on", true, {1, 0, 0, 0}, P::On},
+      {"dimmed still shows the picture", true, {2, 0, 0, 0}, P::On},
+      {"unknown state", true, {3, 0, 0, 0}, P::Unchanged},
+      {"a state beyond the low byte", true, {0, 1, 0, 0}, P::Unchanged},
+      {"too short", true, {0, 0}, P::Unchanged},
+      {"too long", true, {0, 0, 0, 0, 0}, P::Unchanged},
+      {"no data", true, {}, P::Unchanged},
+      {"another setting", false, {0, 0, 0, 0}, P::Unchanged},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(readDisplayPower(c.displayState, static_cast<uint32_t>(c.data.size()),
+                               c.data.empty() ? nullptr : c.data.data()),
+              c.power)
+        << c.what;
+  }
 }
 
 }  // namespace

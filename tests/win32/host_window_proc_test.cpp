@@ -203,6 +203,35 @@ TEST_F(SaverWindowProcTest, LosingActivationToAnotherWindowRequestsTheClose) {
   DestroyWindow(other);
 }
 
+// Further windows of Saver mode record nothing at their creation; activation passing to one
+// (as it is made, or clicked) is not activation lost, while a foreign window's still is; a
+// further window that goes (its monitor removed) leaves the loop running; the close destroys
+// every window and ends the loop after the last.
+TEST_F(SaverWindowProcTest, TheSaversOwnWindowsAreOneSaver) {
+  make(SaverMode::Saver);
+  SetCursorPos(420, 310);  // within the threshold
+  HWND own[2] = {CreateExtraSaverWindow({-200, 0, 0, 100}), CreateExtraSaverWindow({1024, 0, 1224, 100})};
+  ASSERT_TRUE(own[0] && own[1]);
+  EXPECT_EQ(settings.Window, window);
+  EXPECT_EQ(settings.StartCursor.x, 400);
+  saverSurfaceCount = 3;
+  saverSurfaces[0] = SaverSurface{window, nullptr, nullptr, nullptr};
+  for (int i = 0; i < 2; ++i) saverSurfaces[i + 1] = SaverSurface{own[i], nullptr, nullptr, nullptr};
+  for (UINT message : {WM_ACTIVATE, WM_NCACTIVATE}) {
+    SendMessageA(window, message, WA_INACTIVE, reinterpret_cast<LPARAM>(own[0]));
+    EXPECT_EQ(settings.CloseRequested, 0) << message;
+  }
+  DestroyWindow(own[1]);
+  EXPECT_FALSE(drain()) << "the loop ended with windows left";
+  EXPECT_EQ(saverSurfaceCount, 2);
+  SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(GetDesktopWindow()));
+  EXPECT_EQ(settings.CloseRequested, 1);
+  EXPECT_TRUE(drain());
+  EXPECT_FALSE(IsWindow(own[0]));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(saverSurfaceCount, 0);
+}
+
 TEST_F(SaverWindowProcTest, MouseMovesCloseOnlyBeyondTheThresholdFromTheStartPoint) {
   struct {
     int x, y;

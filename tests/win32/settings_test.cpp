@@ -137,6 +137,7 @@ SaverSettings scribbled() {
   s.CheckingPassword = 1;
   s.UseMirrors = -77;
   s.Speed = -77;
+  s.Monitors = 77;
   return s;
 }
 
@@ -184,6 +185,31 @@ TEST_F(Registry, LoadSaverSettingsReadsUseMirrorsOrKeepsTheDefault) {
     // The saver's loader touches nothing of the host group.
     EXPECT_EQ(s.PasswordDelay, 0xdeadbeefu);
     EXPECT_EQ(s.MouseThreshold, -12345);
+  }
+}
+
+// "Monitors" is 0 or 1; any other number, and data that carries none, keeps 0.
+TEST_F(Registry, LoadSaverSettingsReadsMonitorsOrKeepsTheDefault) {
+  const SaverLoadCase cases[] = {
+      {"no key", false, {}, 0},
+      {"key without the value", true, {{"UseMirrors", REG_DWORD, dword(0)}}, 0},
+      {"dword 1", true, {{"Monitors", REG_DWORD, dword(1)}}, 1},
+      {"dword 0", true, {{"Monitors", REG_DWORD, dword(0)}}, 0},
+      {"dword 2 is out of range", true, {{"Monitors", REG_DWORD, dword(2)}}, 0},
+      {"dword all ones", true, {{"Monitors", REG_DWORD, dword(0xffffffffu)}}, 0},
+      {"one byte of binary", true, {{"Monitors", REG_BINARY, {1}}}, 1},
+      {"number as text", true, {{"Monitors", REG_SZ, text(" 1 ")}}, 1},
+      {"negative text", true, {{"Monitors", REG_SZ, text("-1")}}, 0},
+      {"quad word", true, {{"Monitors", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, 0},
+  };
+  for (const SaverLoadCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    clean();
+    if (c.createKey) createKey(kSaverKey);
+    for (const ValueSetup& v : c.values) setValue(kSaverKey, v.name, v.type, v.data);
+    SaverSettings s = scribbled();
+    LoadSaverSettings(&s);
+    EXPECT_EQ(s.Monitors, c.expected);
   }
 }
 
@@ -282,6 +308,7 @@ TEST_F(Registry, SaveWritesADwordCreatingTheKey) {
     SaverSettings s = scribbled();
     s.UseMirrors = v;
     s.Speed = 40 + v;
+    s.Monitors = v;
     SaveSaverSettings(&s);
     const StoredValue stored = readStored(kSaverKey, "UseMirrors");
     ASSERT_TRUE(stored.exists);
@@ -290,6 +317,11 @@ TEST_F(Registry, SaveWritesADwordCreatingTheKey) {
     const StoredValue speed = readStored(kSaverKey, "Speed");
     EXPECT_EQ(speed.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(speed.data, dword(static_cast<uint32_t>(40 + v)));
+    // Monitors is written as 0 or 1 only.
+    const StoredValue monitors = readStored(kSaverKey, "Monitors");
+    ASSERT_TRUE(monitors.exists);
+    EXPECT_EQ(monitors.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(monitors.data, dword(v == 1 ? 1 : 0));
   }
 }
 
@@ -343,7 +375,7 @@ TEST_F(Registry, SaveIsSilentWhenTheKeyCannotBeOpenedForWriting) {
 
 // ---------------------------------------------------------------- the dialog
 
-enum class Step { Tab, Space, Return, Escape, ClickBox, ClickOk, ClickCancel, CloseBox, SpeedToTheRight };
+enum class Step { Tab, Space, Return, Escape, ClickBox, ClickMonitorsBox, ClickOk, ClickCancel, CloseBox, SpeedToTheRight };
 
 struct DialogDriver {
   std::vector<Step> steps;
@@ -351,6 +383,7 @@ struct DialogDriver {
   INT_PTR initResult = -1;
   UINT checkedAtStart = 99;
   int32_t speedAtStart = -1;
+  UINT monitorsCheckedAtStart = 99;
 };
 DialogDriver* driver = nullptr;
 
@@ -368,6 +401,9 @@ void perform(HWND dialog, Step step) {
     case Step::Escape: postKey(VK_ESCAPE); break;
     case Step::ClickBox:
       SendMessageA(GetDlgItem(dialog, ORVANE_CONTROL_USE_MIRRORS), BM_CLICK, 0, 0);
+      break;
+    case Step::ClickMonitorsBox:
+      SendMessageA(GetDlgItem(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY), BM_CLICK, 0, 0);
       break;
     case Step::ClickOk: SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); break;
     case Step::ClickCancel: SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); break;
@@ -399,6 +435,7 @@ INT_PTR CALLBACK drivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     driver->initResult = result;
     driver->checkedAtStart = IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS);
     driver->speedAtStart = static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
+    driver->monitorsCheckedAtStart = IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY);
     PostMessageA(dialog, WM_APP, 0, 0);
   }
   return result;
@@ -504,6 +541,49 @@ TEST_F(Registry, DialogShowsTheSpeedAndOnlyOkSavesIt) {
     EXPECT_EQ(stored.exists, c.storedAfter || c.stored != 0);
     if (c.storedAfter) {
       EXPECT_EQ(stored.data, dword(c.speedAfter));
+    }
+  }
+}
+
+// "Only the main monitor" shows Monitors and OK stores it beside UseMirrors; Cancel
+// stores nothing. It is the tab stop after "Use Mirrors".
+TEST_F(Registry, DialogShowsMonitorsAndOnlyOkSavesIt) {
+  using S = Step;
+  struct Case {
+    const char* label;
+    int32_t stored;  // -1: nothing stored
+    std::vector<Step> steps;
+    UINT checkedAtStart;
+    int32_t after;  // -1: nothing stored
+  };
+  const Case cases[] = {
+      {"nothing stored, OK", -1, {S::ClickOk}, BST_UNCHECKED, 0},
+      {"nothing stored, ticked, OK", -1, {S::ClickMonitorsBox, S::ClickOk}, BST_UNCHECKED, 1},
+      {"1 stored shows ticked, OK", 1, {S::ClickOk}, BST_CHECKED, 1},
+      {"1 stored, cleared, Cancel", 1, {S::ClickMonitorsBox, S::ClickCancel}, BST_CHECKED, 1},
+      {"ticked, Cancel", -1, {S::ClickMonitorsBox, S::ClickCancel}, BST_UNCHECKED, -1},
+      {"three Tabs, Space, Return", -1, {S::Tab, S::Tab, S::Tab, S::Space, S::Return}, BST_UNCHECKED, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    clean();
+    if (c.stored >= 0) setValue(kSaverKey, "Monitors", REG_DWORD, dword(static_cast<uint32_t>(c.stored)));
+    SaverSettings s = scribbled();
+    LoadSaverSettings(&s);
+    saverSettings = &s;
+    DialogDriver d{c.steps};
+    driver = &d;
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ORVANE_DIALOG_CONFIG), nullptr, drivingProc, 0);
+    driver = nullptr;
+    EXPECT_EQ(d.monitorsCheckedAtStart, c.checkedAtStart);
+    const StoredValue stored = readStored(kSaverKey, "Monitors");
+    ASSERT_EQ(stored.exists, c.after >= 0);
+    if (c.after >= 0) {
+      EXPECT_EQ(stored.data, dword(static_cast<uint32_t>(c.after)));
+    }
+    // The mirrors box is left as it was: on.
+    if (c.after >= 0 && c.stored < 0) {
+      EXPECT_EQ(readStored(kSaverKey, "UseMirrors").data, dword(1));
     }
   }
 }
@@ -618,7 +698,7 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
                                              DS_SETFONT));
   EXPECT_EQ(r.dword(), 0u);  // extended style
   const uint16_t count = r.word();
-  ASSERT_EQ(count, 12);
+  ASSERT_EQ(count, 13);
   const int16_t x = static_cast<int16_t>(r.word()), y = static_cast<int16_t>(r.word());
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 0);
@@ -636,6 +716,7 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
       {BS_DEFPUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 190, 6, 50, 14, IDOK, "#128", "OK"},
       {push, 190, 24, 50, 14, IDCANCEL, "#128", "Cancel"},
       {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 10, 120, 10, 1001, "#128", "Use Mirrors"},
+      {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 24, 120, 10, 1002, "#128", "Only the main monitor"},
       {label, 9, 44, 60, 8, 0xffff, "#130", "Speed"},
       {label, 9, 60, 30, 8, 0xffff, "#130", "Slower"},
       {TBS_HORZ | TBS_AUTOTICKS | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 40, 56, 140, 16, 1010, "MSCTLS_TRACKBAR32", ""},
@@ -675,7 +756,8 @@ TEST(Resources, DialogWindowHasTheCaptionAndControlsInOrder) {
   char caption[64] = {};
   GetWindowTextA(dialog, caption, sizeof caption);
   EXPECT_STREQ(caption, "Config dialog");
-  const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, 0xffff, 0xffff, ORVANE_CONTROL_SPEED, 0xffff, 0xffff,
+  const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, ORVANE_CONTROL_MAIN_MONITOR_ONLY, 0xffff, 0xffff,
+                     ORVANE_CONTROL_SPEED, 0xffff, 0xffff,
                      ORVANE_CONTROL_PICTURES_LINE, ORVANE_CONTROL_ADD_PICTURES, ORVANE_CONTROL_REMOVE_PICTURES, 0xffff};
   HWND child = GetWindow(dialog, GW_CHILD);
   for (int id : ids) {

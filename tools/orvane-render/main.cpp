@@ -2,7 +2,11 @@
 //
 // It makes an off-screen GL context, sets the scene up and asks it for frames as the
 // saver's loop does, on a simulated clock (frame k at k / fps seconds, plus the start time
-// when the clock is to have started earlier), so a run is reproducible from its seed.
+// when the clock is to have started earlier), so a run is reproducible from its seed. With
+// --scenes N it sets up N scenes of the size on the one context (the prop file read once, as
+// the saver does for its monitors) and draws a frame of each in turn per frame: the turn the
+// saver takes with N monitors; the frames written are the last scene's, and the times are
+// of whole turns.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -26,6 +30,7 @@
 #include "egl_context.h"
 #include "png_writer.h"
 #include "props/prop_atlas.h"
+#include "props/prop_atlas_gl.h"
 #include "scene/mirror_scene.h"
 #include "scene/process_state.h"
 #include "sim_counter.h"
@@ -34,7 +39,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orvane-render [--props FILE] [--size WxH] [--frames N] [--fps F] [--seed S] "
-    "[--start-time SECONDS] [--speed PERCENT] [--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]";
+    "[--start-time SECONDS] [--speed PERCENT] [--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]"
+    " [--scenes N]";
+
+// The most scenes one run draws in turn.
+constexpr int64_t kMaxScenes = 32;
 
 // The simulated counter runs at 1 MHz.
 constexpr int64_t kCountsPerSecond = 1000000;
@@ -54,6 +63,7 @@ struct Options {
   bool stats = false;
   bool emptyEffect = false;  // an effect that draws nothing: the cost of clear + replication
   bool checkGl = false;      // glGetError after every frame; an error ends the run with 1
+  int32_t scenes = 1;        // scenes drawn in turn each frame
 };
 
 bool parseInteger(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -126,6 +136,10 @@ bool parseArguments(int argc, char** argv, Options* o) {
       o->emptyEffect = true;
     } else if (std::strcmp(a, "--check-gl") == 0) {
       o->checkGl = true;
+    } else if (std::strcmp(a, "--scenes") == 0) {
+      if (!parseInteger(next, 1, kMaxScenes, &v)) return false;
+      o->scenes = static_cast<int32_t>(v);
+      ++i;
     } else {
       return false;
     }
@@ -182,20 +196,22 @@ void printFrameStats(const MirrorScene& scene, int64_t k, double frameMs) {
               scene.drawnEased ? "true" : "false", frameMs);
 }
 
-void printRunStats(double setupMs, double atlasMs, std::vector<double> frameTimes) {
+void printRunStats(int32_t scenes, double setupMs, double atlasMs, std::vector<double> frameTimes) {
   std::sort(frameTimes.begin(), frameTimes.end());
   double median = 0.0;
   if (!frameTimes.empty()) {
     const size_t n = frameTimes.size();
     median = n % 2 ? frameTimes[n / 2] : (frameTimes[n / 2 - 1] + frameTimes[n / 2]) / 2.0;
   }
-  std::printf("{\"setup_ms\":%.3f,\"atlas_ms\":%.3f,\"frames\":%zu,\"median_frame_ms\":%.3f,\"peak_rss_kb\":%ld}\n",
-              setupMs, atlasMs, frameTimes.size(), median, peakRssKb());
+  std::printf("{\"setup_ms\":%.3f,\"atlas_ms\":%.3f,\"frames\":%zu,\"median_frame_ms\":%.3f,\"peak_rss_kb\":%ld,"
+              "\"scenes\":%d,\"median_turn_ms\":%.3f}\n",
+              setupMs, atlasMs, frameTimes.size(), median, peakRssKb(), scenes, median);
 }
 
 // Draws the frames on the simulated clock, writing and reporting each as asked; returns the
 // exit code (1 after a GL error or a frame that could not be written).
-int renderFrames(const Options& o, HeadlessGl* gl, MirrorScene* scene, std::vector<double>* frameTimes) {
+int renderFrames(const Options& o, HeadlessGl* gl, const std::vector<MirrorScene*>& scenes,
+                 std::vector<double>* frameTimes) {
   const uint32_t frameWord = o.mirrors ? kFrameWordMirrors : 0u;
   std::vector<uint8_t> pixels;
   // The clock starts at set-up, at count 0; frame 0 comes startTime seconds later.
@@ -203,7 +219,8 @@ int renderFrames(const Options& o, HeadlessGl* gl, MirrorScene* scene, std::vect
   for (int64_t k = 0; k < o.frames; ++k) {
     simCounterSet(startCounts + static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
     const auto frameStart = std::chrono::steady_clock::now();
-    const bool backBuffer = scene->renderFrame(frameWord);
+    bool backBuffer = false;
+    for (MirrorScene* scene : scenes) backBuffer = scene->renderFrame(frameWord);
     glFinish();
     const double frameMs = millisecondsSince(frameStart);
     frameTimes->push_back(frameMs);
@@ -216,7 +233,7 @@ int renderFrames(const Options& o, HeadlessGl* gl, MirrorScene* scene, std::vect
     }
     if (o.out && !writeFrame(*gl, o.out, k, backBuffer, &pixels)) return 1;
     if (backBuffer) headlessGlSwap(gl);
-    if (o.stats) printFrameStats(*scene, k, frameMs);
+    if (o.stats) printFrameStats(*scenes.back(), k, frameMs);
   }
   return 0;
 }
@@ -240,19 +257,30 @@ int main(int argc, char** argv) {
   simCounterInstall(kCountsPerSecond);
   if (o.seedGiven) renderer::setSeedOverride(&o.seed);
 
+  // The set-up and atlas times are the first scene's, which reads the prop file.
   double setupMs = 0.0, atlasMs = 0.0;
-  MirrorScene* scene = setUpScene(o, &setupMs, &atlasMs);
-  if (scene == nullptr) {
-    headlessGlDestroy(&gl);
-    return 1;
+  std::vector<MirrorScene*> scenes;
+  if (o.scenes > 1) keepPropAtlasPixels();
+  for (int32_t i = 0; i < o.scenes; ++i) {
+    double ms = 0.0, atlas = 0.0;
+    MirrorScene* scene = setUpScene(o, &ms, &atlas);
+    if (scene == nullptr) break;
+    if (i == 0) setupMs = ms, atlasMs = atlas;
+    scenes.push_back(scene);
   }
-  std::vector<double> frameTimes;
-  frameTimes.reserve(static_cast<size_t>(std::min<int64_t>(o.frames, 1000000)));
-  const int exitCode = renderFrames(o, &gl, scene, &frameTimes);
-  if (o.stats) printRunStats(setupMs, atlasMs, std::move(frameTimes));
+  releasePropAtlasPixels();
+  int exitCode = 1;
+  if (static_cast<int32_t>(scenes.size()) == o.scenes) {
+    std::vector<double> frameTimes;
+    frameTimes.reserve(static_cast<size_t>(std::min<int64_t>(o.frames, 1000000)));
+    exitCode = renderFrames(o, &gl, scenes, &frameTimes);
+    if (o.stats) printRunStats(o.scenes, setupMs, atlasMs, std::move(frameTimes));
+  }
 
-  scene->destroy();
-  delete scene;
+  for (MirrorScene* scene : scenes) {
+    scene->destroy();
+    delete scene;
+  }
   headlessGlDestroy(&gl);
   simCounterRemove();
   return exitCode;

@@ -71,3 +71,57 @@ WindowPlan planWindow(SaverMode mode, int32_t left, int32_t top, int32_t right, 
   }
   return {kSaverStyle, screenWidth, screenHeight, false};
 }
+
+namespace {
+
+bool hasArea(const ScreenRect& r) {
+  return static_cast<int64_t>(r.right) > r.left && static_cast<int64_t>(r.bottom) > r.top;
+}
+
+bool sameRect(const ScreenRect& a, const ScreenRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+int32_t planMonitorWindows(const MonitorArea* monitors, int32_t count, ScreenRect fallback,
+                           ScreenRect* windows, int32_t capacity) {
+  if (capacity <= 0) return 0;
+  int32_t primary = -1;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!hasArea(monitors[i].rect)) continue;
+    if (monitors[i].primary) {
+      primary = i;
+      break;
+    }
+    if (primary < 0) primary = i;
+  }
+  if (primary < 0) {
+    windows[0] = fallback;
+    return 1;
+  }
+  int32_t placed = 0;
+  windows[placed++] = monitors[primary].rect;
+  for (int32_t i = 0; i < count && placed < capacity; ++i) {
+    if (i == primary || !hasArea(monitors[i].rect)) continue;
+    bool covered = false;
+    for (int32_t j = 0; j < placed && !covered; ++j) covered = sameRect(windows[j], monitors[i].rect);
+    if (!covered) windows[placed++] = monitors[i].rect;
+  }
+  return placed;
+}
+
+DisplayPower readDisplayPower(bool displayState, uint32_t dataLength, const uint8_t* data) {
+  if (!displayState || dataLength != 4 || data == nullptr) return DisplayPower::Unchanged;
+  const uint32_t state = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
+  switch (state) {
+    case 0:
+      return DisplayPower::Off;
+    case 1:
+    case 2:
+      return DisplayPower::On;
+    default:
+      return DisplayPower::Unchanged;
+  }
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The saver window's decisions that need no window: which message does what, the mouse
-// test, the close/password-delay decision and the window geometry. Pure logic, tested natively;
+// test, the close/password-delay decision, the window geometry, the windows for the
+// monitors and what the display's power state means. Pure logic, tested natively;
 // the window procedure gathers the inputs and acts on the answers.
 #include <cstdint>
 
@@ -85,3 +86,42 @@ constexpr uint32_t kSaverStyle = 0x90000000u;    // WS_POPUP | WS_VISIBLE
 // The sizes are differences of 32-bit coordinates, wrapped as 32-bit values.
 WindowPlan planWindow(SaverMode mode, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       int32_t screenWidth, int32_t screenHeight);
+
+// A rectangle in virtual-screen coordinates (the primary monitor's top left is 0, 0; other
+// monitors may lie at negative coordinates): left and top inside, right and bottom outside.
+struct ScreenRect {
+  int32_t left;
+  int32_t top;
+  int32_t right;
+  int32_t bottom;
+};
+
+// One monitor as the system lists it.
+struct MonitorArea {
+  ScreenRect rect;
+  bool primary;
+};
+
+// The most windows the saver makes in Saver mode; monitors beyond them stay uncovered.
+constexpr int32_t kMaxSaverWindows = 32;
+
+// The saver's windows in Saver mode, one per monitor, into `windows` (room for `capacity`);
+// returns how many. The primary monitor's window comes first, then the others in the
+// system's order. Monitors with no area, and a monitor whose rectangle repeats one already
+// covered (a display shown on two outputs), get no window of their own. The primary is the
+// first monitor flagged so, else the first with an area. With no monitor that has an area
+// (the system lists none), the one window is `fallback` (the primary screen).
+int32_t planMonitorWindows(const MonitorArea* monitors, int32_t count, ScreenRect fallback,
+                           ScreenRect* windows, int32_t capacity);
+
+// What a change of the console display's power state says about drawing.
+enum class DisplayPower {
+  Unchanged,  // not the display-state setting, or data that carries no state
+  Off,        // the display is off: nothing is drawn until it comes back
+  On,         // on, or dimmed (still showing the picture): draw
+};
+
+// The display state in a power-setting change: `displayState` is whether the setting is the
+// console display state; its data is 4 bytes, 0 off, 1 on, 2 dimmed. Data of another length
+// or an unknown value leaves the state as it was.
+DisplayPower readDisplayPower(bool displayState, uint32_t dataLength, const uint8_t* data);

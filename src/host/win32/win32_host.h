@@ -4,13 +4,30 @@
 #include <windows.h>
 
 #include "host/win32/command_line.h"
+#include "host/win32/saver_rules.h"
 #include "host/win32/win32_saver_settings.h"
 
 struct MirrorScene;
 
 extern SaverMode saverMode;        // set once when the command line is read
-extern HWND saverWindow;           // the saver window while it exists
-extern MirrorScene* saverScene;    // the scene while the loop runs
+extern HWND saverWindow;           // the saver window (in Saver mode, the primary monitor's) while it exists
+extern MirrorScene* saverScene;    // its scene while the loop runs
+
+// One window of the saver and what draws in it. Saver mode has one per monitor, the
+// primary monitor's first; Preview has one. A window without a scene shows black.
+struct SaverSurface {
+  HWND window;
+  HDC deviceContext;
+  HGLRC renderContext;
+  MirrorScene* scene;
+};
+extern SaverSurface saverSurfaces[kMaxSaverWindows];
+extern int32_t saverSurfaceCount;
+// Set when the display layout changed (a monitor came, went or changed its size); the frame
+// loop then lays the windows out again.
+extern bool saverLayoutChanged;
+// The console display is off: the frame loop waits for messages instead of drawing.
+extern bool saverDisplayOff;
 
 // System calls of the saver window. They are the system's own functions; a test may point
 // them elsewhere to force a failure or to watch the frame loop.
@@ -28,6 +45,15 @@ extern SystemParametersInfoCall saverSystemParametersInfo;
 // the frame is in the back buffer and the buffers are to be swapped.
 using RenderFrameCall = bool (*)(MirrorScene* scene, uint32_t frameWord);
 extern RenderFrameCall saverRenderFrame;
+// Waiting for the next message while the display is off (WaitMessage).
+using WaitMessageCall = BOOL(WINAPI*)();
+extern WaitMessageCall saverWaitMessage;
+// The thread's DPI awareness taken from the preview's parent before the child is made; null
+// where the system lacks the calls (looked up when the program starts).
+using GetWindowDpiAwarenessContextCall = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+using SetThreadDpiAwarenessContextCall = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+extern GetWindowDpiAwarenessContextCall saverGetWindowDpiAwarenessContext;
+extern SetThreadDpiAwarenessContextCall saverSetThreadDpiAwarenessContext;
 
 // The system's password services, as the libraries export them.
 using VerifyScreenSavePwdCall = BOOL(WINAPI*)(HWND);
@@ -48,6 +74,32 @@ bool RegisterSaverClass();
 // Creates the saver window for the current mode (Preview: a child of `parent`); null when it
 // can't be made. `width`/`height` receive the window's size.
 HWND CreateSaverWindow(HWND parent, int32_t* width, int32_t* height);
+// Creates a further Saver-mode window over `area`, hidden until shown without activation;
+// its creation records nothing in SaverSettings. Null when it can't be made.
+HWND CreateExtraSaverWindow(const ScreenRect& area);
+// True for a window that CreateExtraSaverWindow is making (read in its WM_CREATE).
+bool IsExtraSaverWindowCreation(LPARAM createParameter);
+
+// The saver's windows for the monitors there are now, primary first (see planMonitorWindows).
+int32_t PlanSaverMonitorWindows(ScreenRect* windows, int32_t capacity);
+// The surface of one of the saver's windows; null for any other window.
+SaverSurface* FindSaverSurface(HWND window);
+// Gives the window a pixel format, a rendering context and a scene of `width` x `height`,
+// left current. `reportFailures`: the pixel-format failures are reported (the primary's);
+// else a window whose format fails stays black, silently. False when the pixel format failed.
+bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, bool reportFailures);
+// A saver window is being destroyed: its scene is destroyed with its context current, the
+// context released and deleted, the device context released, and the window forgotten.
+// True when no saver window is left (the frame loop is to end).
+bool ForgetSaverWindow(HWND window);
+// Destroys the further Saver-mode windows, then `primary`; the loop ends with the last.
+void DestroySaverWindows(HWND primary);
+// The power setting of the console display's state (on, off, dimmed).
+extern const GUID saverConsoleDisplayState;
+// Lays the Saver-mode windows out again over the monitors there are now: windows moved and
+// resized with their scenes reshaped, windows made for added monitors, windows destroyed
+// for removed ones. The primary's window is never destroyed.
+void RelayoutSaverWindows();
 
 // The saver window's procedure.
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

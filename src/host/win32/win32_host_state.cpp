@@ -8,6 +8,11 @@ SaverSettings* saverSettings = nullptr;
 SaverMode saverMode = SaverMode::None;
 HWND saverWindow = nullptr;
 MirrorScene* saverScene = nullptr;
+SaverSurface saverSurfaces[kMaxSaverWindows] = {};
+int32_t saverSurfaceCount = 0;
+bool saverLayoutChanged = false;
+bool saverDisplayOff = false;
+const GUID saverConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 namespace {
 bool renderSceneFrame(MirrorScene* scene, uint32_t frameWord) {
@@ -20,6 +25,10 @@ static_assert(orvane::isSystemCall<ChoosePixelFormatCall>() &&
                   orvane::isSystemCall<SwapBuffersCall>() && orvane::isSystemCall<SleepCall>() &&
                   orvane::isSystemCall<SystemParametersInfoCall>(),
               "the saver window's seams are called as the system's own functions are");
+static_assert(orvane::isSystemCall<WaitMessageCall>() &&
+                  orvane::isSystemCall<GetWindowDpiAwarenessContextCall>() &&
+                  orvane::isSystemCall<SetThreadDpiAwarenessContextCall>(),
+              "the loop's and the preview's seams are called as the system's own functions are");
 
 ChoosePixelFormatCall saverChoosePixelFormat = ::ChoosePixelFormat;
 SetPixelFormatCall saverSetPixelFormat = ::SetPixelFormat;
@@ -27,3 +36,11 @@ SwapBuffersCall saverSwapBuffers = ::SwapBuffers;
 SleepCall saverSleep = ::Sleep;
 SystemParametersInfoCall saverSystemParametersInfo = ::SystemParametersInfoA;
 RenderFrameCall saverRenderFrame = renderSceneFrame;
+WaitMessageCall saverWaitMessage = ::WaitMessage;
+// Windows 10 1607 and later; earlier systems make the preview as before.
+GetWindowDpiAwarenessContextCall saverGetWindowDpiAwarenessContext =
+    orvane::lookUpSystemCall<GetWindowDpiAwarenessContextCall>(GetModuleHandleA("user32.dll"),
+                                                               "GetWindowDpiAwarenessContext");
+SetThreadDpiAwarenessContextCall saverSetThreadDpiAwarenessContext =
+    orvane::lookUpSystemCall<SetThreadDpiAwarenessContextCall>(GetModuleHandleA("user32.dll"),
+                                                               "SetThreadDpiAwarenessContext");

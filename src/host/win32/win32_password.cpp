@@ -7,15 +7,10 @@
 
 namespace {
 
-// GetProcAddress returns a generic function pointer; the services' own types are fixed.
+// The services' own types are fixed.
 template <typename Call>
 Call lookUp(HMODULE library, const char* name) {
-  static_assert(orvane::isSystemCall<Call>(), "a service is called as the system calls it");
-  FARPROC found = GetProcAddress(library, name);
-  Call call;
-  static_assert(sizeof(call) == sizeof(found), "function pointer sizes differ");
-  memcpy(&call, &found, sizeof(call));
-  return call;
+  return orvane::lookUpSystemCall<Call>(library, name);
 }
 
 // Loads `name` from the system folder by its full path, never from the program's folder, the

@@ -15,6 +15,7 @@ struct SaverSettings {
   int32_t CloseRequested;    // 1 once the saver itself asked to close
   int32_t UseMirrors;        // nonzero: kaleidoscope mirrored; zero: a single wedge
   int32_t Speed;             // how fast the kaleidoscope moves, percent (25 to 200)
+  int32_t Monitors;          // 0: a kaleidoscope on every monitor; 1: the primary's only, the others black
 };
 
 static_assert(sizeof(POINT) == 8 && sizeof(DWORD) == 4,

@@ -21,6 +21,7 @@ const char kPasswordDelayValue[] = "Password Delay";
 const char kMouseThresholdValue[] = "Mouse Threshold";
 const char kUseMirrorsValue[] = "UseMirrors";
 const char kSpeedValue[] = "Speed";
+const char kMonitorsValue[] = "Monitors";
 
 static_assert(REG_SZ == orvane::kRegSz && REG_EXPAND_SZ == orvane::kRegExpandSz &&
                   REG_BINARY == orvane::kRegBinary && REG_DWORD == orvane::kRegDword,
@@ -65,6 +66,7 @@ void LoadSaverSettings(SaverSettings* settings) {
   if (settings == nullptr) return;
   settings->UseMirrors = 1;
   settings->Speed = 100;
+  settings->Monitors = 0;
   HKEY key = openKey(kSaverKey);
   if (key == nullptr) return;
   settings->UseMirrors = static_cast<int32_t>(readValue(key, kUseMirrorsValue,
@@ -72,6 +74,9 @@ void LoadSaverSettings(SaverSettings* settings) {
                                                        static_cast<uint32_t>(settings->UseMirrors)));
   settings->Speed = orvane::speedFromSetting(
       readValue(key, kSpeedValue, orvane::SettingRange::Signed, static_cast<uint32_t>(settings->Speed)));
+  // Only 0 and 1 mean something; any other number keeps the default.
+  const uint32_t monitors = readValue(key, kMonitorsValue, orvane::SettingRange::Unsigned, 0);
+  settings->Monitors = monitors <= 1 ? static_cast<int32_t>(monitors) : 0;
   RegCloseKey(key);
 }
 
@@ -87,6 +92,9 @@ void SaveSaverSettings(SaverSettings* settings) {
                  sizeof mirrors);
   const DWORD speed = static_cast<DWORD>(orvane::speedFromSetting(static_cast<uint32_t>(settings->Speed)));
   RegSetValueExA(key, kSpeedValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&speed), sizeof speed);
+  const DWORD monitors = settings->Monitors == 1 ? 1 : 0;
+  RegSetValueExA(key, kMonitorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&monitors),
+                 sizeof monitors);
   RegCloseKey(key);
 }
 
@@ -140,6 +148,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (saverSettings != nullptr) {
         CheckDlgButton(dialog, ORVANE_CONTROL_USE_MIRRORS,
                        saverSettings->UseMirrors != 0 ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY,
+                       saverSettings->Monitors == 1 ? BST_CHECKED : BST_UNCHECKED);
       }
       SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETRANGE, FALSE, MAKELPARAM(0, 2 * kSpeedTrackMiddle));
       SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETTICFREQ, 5, 0);
@@ -155,6 +165,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           if (saverSettings != nullptr) {
             saverSettings->UseMirrors =
                 IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
+            saverSettings->Monitors =
+                IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY) == BST_CHECKED ? 1 : 0;
             const auto position =
                 static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
             if (position != trackPositionFromSpeed(saverSettings->Speed))

@@ -7,10 +7,10 @@
 // Sets PasswordDelay 15, MouseThreshold 50, CheckingPassword 0, then reads the system's
 // screen-saver settings over them.
 void LoadHostSettings(SaverSettings* settings);
-// Sets UseMirrors 1 and Speed 100, then reads the saver's own settings over them (a speed
-// outside 25 to 200 keeps 100).
+// Sets UseMirrors 1, Speed 100 and Monitors 0, then reads the saver's own settings over them
+// (a speed outside 25 to 200 keeps 100).
 void LoadSaverSettings(SaverSettings* settings);
-// Writes UseMirrors and Speed as REG_DWORDs; silent on failure.
+// Writes UseMirrors, Speed and Monitors as REG_DWORDs; silent on failure.
 void SaveSaverSettings(SaverSettings* settings);
 // The dialog procedure of dialog 104.
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -25,12 +25,50 @@ void handleClose(SaverSettings* settings) {
       decideClose(settings->CloseRequested != 0, settings->CheckingPassword != 0, GetTickCount(),
                   settings->StartTick, settings->PasswordDelay);
   if (decision == CloseDecision::Destroy) {
-    DestroyWindow(settings->Window);
+    DestroySaverWindows(settings->Window);
   } else if (decision == CloseDecision::AskPassword) {
     BeginPasswordCheck(settings);
     const bool ok = VerifySaverPassword(settings->Window);
     EndPasswordCheck(settings);
-    if (ok) DestroyWindow(settings->Window);
+    if (ok) DestroySaverWindows(settings->Window);
+  }
+}
+
+// Activation that leaves one of the saver's windows for another of them (one being made or
+// clicked) is not activation lost; `other` is the window that gains it.
+bool staysWithSaver(UINT message, HWND window, HWND other) {
+  return (message == WM_ACTIVATE || message == WM_NCACTIVATE) && other != window &&
+         FindSaverSurface(other) != nullptr;
+}
+
+// Saver mode's messages beyond the table: a window that does not draw is painted black, a
+// change of the display layout lays the windows out again, and the console display's power
+// state starts and stops the drawing. True when the message is handled (`result` set).
+bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      const SaverSurface* surface = FindSaverSurface(window);
+      if (surface == nullptr || surface->scene != nullptr) return false;
+      RECT area{};
+      GetClientRect(window, &area);
+      FillRect(reinterpret_cast<HDC>(wParam), &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      *result = TRUE;
+      return true;
+    }
+    case WM_DISPLAYCHANGE:
+      saverLayoutChanged = true;
+      return false;
+    case WM_POWERBROADCAST: {
+      if (wParam != PBT_POWERSETTINGCHANGE || lParam == 0) return false;
+      const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+      const DisplayPower power = readDisplayPower(IsEqualGUID(setting->PowerSetting, saverConsoleDisplayState),
+                                                  setting->DataLength, setting->Data);
+      if (power != DisplayPower::Unchanged) saverDisplayOff = power == DisplayPower::Off;
+      *result = TRUE;
+      return true;
+    }
+    default:
+      return false;
   }
 }
 
@@ -39,21 +77,28 @@ void handleClose(SaverSettings* settings) {
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   SaverSettings* settings = saverSettings;
   const bool checking = settings != nullptr && settings->CheckingPassword != 0;
-  const MessageDecision decision =
-      decideMessage(saverMode, checking, message, static_cast<uint64_t>(wParam));
+  MessageDecision decision = decideMessage(saverMode, checking, message, static_cast<uint64_t>(wParam));
+  if (saverMode == SaverMode::Saver) {
+    LRESULT result = 0;
+    if (handleDisplayMessage(window, message, wParam, lParam, &result)) return result;
+    if (decision.action == MessageAction::RequestClose && staysWithSaver(message, window, reinterpret_cast<HWND>(lParam)))
+      decision.action = MessageAction::Nothing;
+  }
 
   // Without a settings record there is nothing to record or to close through: only the
   // window's own life (quit on destroy) and the default handling remain.
   switch (decision.action) {
     case MessageAction::RecordStart:
-      if (settings) {
+      // The further windows of Saver mode keep the start the primary's recorded.
+      if (settings && !IsExtraSaverWindowCreation(lParam)) {
         settings->Window = window;
         GetCursorPos(&settings->StartCursor);
         settings->StartTick = GetTickCount();
       }
       break;
     case MessageAction::PostQuit:
-      PostQuitMessage(0);
+      // The loop ends with the last of the saver's windows.
+      if (ForgetSaverWindow(window)) PostQuitMessage(0);
       break;
     case MessageAction::RequestClose:
       if (settings) RequestClose(settings);

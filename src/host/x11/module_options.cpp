@@ -187,3 +187,16 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
   }
   return o;
 }
+
+uint32_t moduleSeed(const ModuleOptions& options, uint32_t timeOfDay, uint32_t processId) {
+  if (options.seedGiven) return options.seed;
+  // A bijection of the process id for each second (odd multiplier, xor, then an invertible
+  // finaliser), so two processes of one second never share a seed.
+  uint32_t x = timeOfDay ^ (processId * 0x9E3779B9u);
+  x ^= x >> 16;
+  x *= 0x85EBCA6Bu;
+  x ^= x >> 13;
+  x *= 0xC2B2AE35u;
+  x ^= x >> 16;
+  return x;
+}

@@ -43,5 +43,11 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv);
 // else but surrounding blanks. 0 (no window) and values beyond 32 bits are refused.
 bool parseWindowId(const char* text, uint32_t* id);
 
+// The seed of a run: the one --seed names, else the time of day (seconds) mixed with the
+// process id, so that the processes the daemon starts in one second, one per monitor, each
+// draw their own picture. The mix spreads a change of either over all 32 bits: neighbouring
+// process ids do not start the generator on neighbouring states.
+uint32_t moduleSeed(const ModuleOptions& options, uint32_t timeOfDay, uint32_t processId);
+
 // The usage text that --help prints.
 const char* moduleUsage();

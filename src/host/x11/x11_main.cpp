@@ -239,7 +239,8 @@ int main(int argc, char** argv) {
   }
   const sigset_t openMask = holdStopSignals();
   choosePropFiles(options);
-  if (options.seedGiven) renderer::setSeedOverride(&options.seed);
+  const uint32_t seed = moduleSeed(options, static_cast<uint32_t>(time(nullptr)), static_cast<uint32_t>(getpid()));
+  renderer::setSeedOverride(&seed);
 
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {

@@ -642,7 +642,7 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
        "Use Mirrors"},
       {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 28, 100, 10, 1002, "#128",
        "Only the main monitor"},
-      {SS_LEFT | WS_CHILD | WS_VISIBLE | WS_GROUP, 7, 46, 36, 8, 0xffff, "#130", "Version 1.0"},
+      {SS_LEFT | WS_CHILD | WS_VISIBLE | WS_GROUP, 7, 46, 60, 8, 0xffff, "#130", "Version 1.0"},
   };
   for (const ItemExpectation& e : items) {
     SCOPED_TRACE(e.text);

@@ -154,7 +154,7 @@ void addMonitorWindows(const ScreenRect* areas, int32_t count) {
     if (window == nullptr) break;
     SaverSurface* surface = &saverSurfaces[saverSurfaceCount++];
     *surface = SaverSurface{window, areas[i], nullptr, nullptr, nullptr};
-    if (draw) SetUpSaverSurface(surface, areas[i].right - areas[i].left, areas[i].bottom - areas[i].top, false);
+    if (draw) SetUpSaverSurface(surface, rectWidth(areas[i]), rectHeight(areas[i]), false);
   }
 }
 
@@ -243,8 +243,8 @@ void RelayoutSaverWindows() {
   for (int32_t i = 0; i < saverSurfaceCount; ++i) {
     SaverSurface& surface = saverSurfaces[i];
     surface.area = areas[i];
-    const int32_t width = areas[i].right - areas[i].left;
-    const int32_t height = areas[i].bottom - areas[i].top;
+    const int32_t width = rectWidth(areas[i]);
+    const int32_t height = rectHeight(areas[i]);
     SetWindowPos(surface.window, nullptr, areas[i].left, areas[i].top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     if (surface.scene == nullptr) {

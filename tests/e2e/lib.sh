@@ -2,6 +2,10 @@
 # waiting for windows and processes. Source it after setting `work` (the test's folder).
 #   e2e_start "WIDTHxHEIGHT" [XVFB_OPTION...]
 #                              starts Xvfb on a free display, exports DISPLAY, makes the prefix
+#   e2e_start_xorg "WxH+X+Y"...
+#                              the same with Xorg's dummy driver, whose outputs Wine reads as
+#                              monitors, laid out as e2e_layout does
+#   e2e_layout "WxH+X+Y"...    lays the outputs out: DUMMY0 (the primary), DUMMY1, ... in turn
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
 wine() { "$root/scripts/wine-run" "$@"; }
@@ -24,6 +28,42 @@ e2e_start() {
   export DISPLAY=":$(head -n1 "$e2e_displayfile")"
   # Make the prefix before anything is timed.
   wine cmd /c exit >/dev/null 2>&1
+}
+e2e_start_xorg() {
+  e2e_displayfile="$(mktemp)"
+  cat >"$work/xorg.conf" <<'CONF'
+Section "ServerFlags" Option "AutoAddDevices" "false" Option "AutoAddGPU" "false" EndSection
+Section "Device" Identifier "dummy" Driver "dummy" VideoRam 256000 EndSection
+Section "Monitor" Identifier "monitor" HorizSync 5.0-1000.0 VertRefresh 5.0-200.0 EndSection
+Section "Screen" Identifier "screen" Device "dummy" Monitor "monitor" DefaultDepth 24 EndSection
+CONF
+  /usr/lib/xorg/Xorg -displayfd 3 -config "$work/xorg.conf" -noreset -nolisten tcp -novtswitch -sharevts \
+    -logfile "$work/xorg.log" 3>"$e2e_displayfile" >/dev/null 2>&1 &
+  e2e_xvfb=$!
+  trap e2e_finish EXIT
+  for _ in $(seq 100); do [ -s "$e2e_displayfile" ] && break; sleep 0.1; done
+  [ -s "$e2e_displayfile" ] || { echo "Xorg did not start (see $work/xorg.log)" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$e2e_displayfile")"
+  e2e_layout "$@" || { echo "xrandr could not lay out $*" >&2; exit 1; }
+  wine cmd /c exit >/dev/null 2>&1
+}
+e2e_layout() {
+  local args=() i=0 output w h x y name
+  for output in "$@"; do
+    IFS='x+' read -r w h x y <<<"$output"
+    name="e2e_${w}x${h}"
+    # Any 60 Hz timings do: the dummy outputs show nothing.
+    xrandr --newmode "$name" "$(awk -v w="$w" -v h="$h" 'BEGIN { print (w + 160) * (h + 30) * 60 / 1e6 }')" \
+      "$w" $((w + 16)) $((w + 112)) $((w + 160)) "$h" $((h + 3)) $((h + 6)) $((h + 30)) 2>/dev/null
+    xrandr --addmode "DUMMY$i" "$name" 2>/dev/null
+    args+=(--output "DUMMY$i" --mode "$name" --pos "${x}x${y}")
+    [ "$i" = 0 ] && args+=(--primary)
+    i=$((i + 1))
+  done
+  for ((; i < 16; i++)); do args+=(--output "DUMMY$i" --off); done
+  # The query after the change makes the server poll its outputs: until something does, the
+  # driver's current state, which Wine reads, still shows the outputs as they were.
+  xrandr "${args[@]}" && xrandr >/dev/null
 }
 e2e_finish() {
   wineserver_kill
@@ -53,6 +93,15 @@ wait_exit() {
     sleep 0.1
   done
   return 1
+}
+# The saver's processes, if any are left.
+saver_processes() {
+  local p
+  for p in /proc/[0-9]*; do
+    # A Windows program under Wine runs with its own path as argv[0].
+    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -n1 | grep -q 'orvane\.scr$' && echo "${p#/proc/}"
+  done
+  return 0
 }
 # Installs a prop file where the saver looks for it first.
 install_props() {

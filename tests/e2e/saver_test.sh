@@ -20,15 +20,6 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 e2e_start 1024x768
 
 still_running() { kill -0 "$1" 2>/dev/null; }
-# The saver's processes of this test, if any are left.
-saver_processes() {
-  local p
-  for p in /proc/[0-9]*; do
-    # A Windows program under Wine runs with its own path as argv[0].
-    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -n1 | grep -q 'orvane\.scr$' && echo "${p#/proc/}"
-  done
-  return 0
-}
 stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
 
 # ---------------------------------------------------------------- prop file

@@ -288,20 +288,18 @@ TEST_F(SaverWindowTest, FrameLoopAndRunningFlag) {
 
 // ---------------------------------------------------------------- display power, preview DPI
 
-// Sends the saver window a change of the console display's state (0 off, 1 on, 2 dimmed).
+// Sends the saver window the console display's state (0 off, 1 on, 2 dimmed).
 void sendDisplayState(DWORD state) {
   struct {
     POWERBROADCAST_SETTING setting;
     BYTE more[3];
-  } message{};
-  message.setting.PowerSetting = saverConsoleDisplayState;
-  message.setting.DataLength = sizeof state;
+  } message{{saverConsoleDisplayState, sizeof state, {}}, {}};
   std::memcpy(message.setting.Data, &state, sizeof state);
   SendMessageA(saverWindow, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
 }
 
-// 'F' a frame, 'w' a wait for messages. The display goes off in the second frame; the loop
-// then waits instead of drawing until it comes back dimmed (at the third wait), and draws.
+// 'w' a wait for messages. The display goes off in the second frame: the loop waits instead
+// of drawing until it comes back, dimmed, at the third wait.
 int waits = 0;
 bool frameTurningTheDisplayOff(MirrorScene*, uint32_t) {
   loopEvents += 'F';
@@ -324,35 +322,29 @@ TEST_F(SaverWindowTest, NothingIsDrawnWhileTheDisplayIsOff) {
   const WaitMessageCall realWait = saverWaitMessage;
   saverWaitMessage = watchWait;
   loopEvents.clear();
-  frameCount = 0;
-  waits = 0;
+  frameCount = waits = 0;
   RunSaverWindow(nullptr, SW_SHOWNORMAL);
   saverWaitMessage = realWait;
   EXPECT_EQ(loopEvents, "FSZ" "FSZ" "www" "FSZ" "FSZ");
-  EXPECT_FALSE(saverDisplayOff);
 }
 
 // The preview's child is made in its parent's DPI awareness, taken for the thread before the
 // child exists, and draws at the child's own size.
-HWND previewParent = nullptr;
-HWND awarenessAskedOf = nullptr;
+HWND previewParent = nullptr, awarenessAskedOf = nullptr;
 DPI_AWARENESS_CONTEXT awarenessTaken = nullptr;
 bool childExistedWhenTaken = true;
-const auto kParentAwareness = reinterpret_cast<DPI_AWARENESS_CONTEXT>(static_cast<intptr_t>(-5));
+RECT childClient{}, sceneSize{};
 DPI_AWARENESS_CONTEXT WINAPI parentAwareness(HWND window) {
   awarenessAskedOf = window;
-  return kParentAwareness;
+  return DPI_AWARENESS_CONTEXT_UNAWARE;
 }
 DPI_AWARENESS_CONTEXT WINAPI takeAwareness(DPI_AWARENESS_CONTEXT context) {
   awarenessTaken = context;
   childExistedWhenTaken = FindWindowExA(previewParent, nullptr, "OpenGL", nullptr) != nullptr;
   return nullptr;
 }
-RECT childClient{};
-int32_t sceneWidth = 0, sceneHeight = 0;
 bool frameOfThePreview(MirrorScene* scene, uint32_t) {
-  sceneWidth = scene->width;
-  sceneHeight = scene->height;
+  sceneSize = {0, 0, scene->width, scene->height};
   GetClientRect(saverWindow, &childClient);
   PostMessageA(saverWindow, WM_CLOSE, 0, 0);
   return false;
@@ -361,7 +353,6 @@ bool frameOfThePreview(MirrorScene* scene, uint32_t) {
 TEST_F(SaverWindowTest, PreviewTakesTheParentsDpiAwarenessAndDrawsAtTheChildsSize) {
   previewParent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 170,
                                   130, nullptr, nullptr, hostInstance, nullptr);
-  ASSERT_NE(previewParent, nullptr);
   const GetWindowDpiAwarenessContextCall realGet = saverGetWindowDpiAwarenessContext;
   const SetThreadDpiAwarenessContextCall realSet = saverSetThreadDpiAwarenessContext;
   saverGetWindowDpiAwarenessContext = parentAwareness;
@@ -372,11 +363,9 @@ TEST_F(SaverWindowTest, PreviewTakesTheParentsDpiAwarenessAndDrawsAtTheChildsSiz
   saverGetWindowDpiAwarenessContext = realGet;
   saverSetThreadDpiAwarenessContext = realSet;
   EXPECT_EQ(awarenessAskedOf, previewParent);
-  EXPECT_EQ(awarenessTaken, kParentAwareness);
+  EXPECT_EQ(awarenessTaken, DPI_AWARENESS_CONTEXT_UNAWARE);
   EXPECT_FALSE(childExistedWhenTaken);
-  EXPECT_EQ(sceneWidth, 170);
-  EXPECT_EQ(sceneWidth, childClient.right);
-  EXPECT_EQ(sceneHeight, childClient.bottom);
+  EXPECT_TRUE(sceneSize.right == 170 && EqualRect(&sceneSize, &childClient));
   DestroyWindow(previewParent);
 }
 

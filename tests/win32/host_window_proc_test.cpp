@@ -203,7 +203,8 @@ TEST_F(SaverWindowProcTest, LosingActivationToAnotherWindowRequestsTheClose) {
   DestroyWindow(other);
 }
 
-// Further windows of Saver mode record nothing at their creation; activation passing to one
+// Further windows of Saver mode record nothing at their creation; one without a scene
+// paints itself black (its class has no background); activation passing to one
 // (as it is made, or clicked) is not activation lost, while a foreign window's still is; a
 // further window that goes (its monitor removed) leaves the loop running; the close destroys
 // every window and ends the loop after the last.
@@ -215,8 +216,18 @@ TEST_F(SaverWindowProcTest, TheSaversOwnWindowsAreOneSaver) {
   EXPECT_EQ(settings.Window, window);
   EXPECT_EQ(settings.StartCursor.x, 400);
   saverSurfaceCount = 3;
-  saverSurfaces[0] = SaverSurface{window, nullptr, nullptr, nullptr};
-  for (int i = 0; i < 2; ++i) saverSurfaces[i + 1] = SaverSurface{own[i], nullptr, nullptr, nullptr};
+  saverSurfaces[0] = SaverSurface{window, {0, 0, 0, 0}, nullptr, nullptr, nullptr};
+  for (int i = 0; i < 2; ++i) saverSurfaces[i + 1] = SaverSurface{own[i], {0, 0, 0, 0}, nullptr, nullptr, nullptr};
+  HDC screen = GetDC(nullptr);
+  HDC paper = CreateCompatibleDC(screen);
+  HBITMAP sheet = CreateCompatibleBitmap(screen, 200, 100);
+  ReleaseDC(nullptr, screen);
+  SelectObject(paper, sheet);
+  SetPixel(paper, 150, 50, RGB(255, 255, 255));
+  EXPECT_EQ(SendMessageA(own[0], WM_ERASEBKGND, reinterpret_cast<WPARAM>(paper), 0), TRUE);
+  EXPECT_EQ(GetPixel(paper, 150, 50), RGB(0, 0, 0));
+  DeleteDC(paper);
+  DeleteObject(sheet);
   for (UINT message : {WM_ACTIVATE, WM_NCACTIVATE}) {
     SendMessageA(window, message, WA_INACTIVE, reinterpret_cast<LPARAM>(own[0]));
     EXPECT_EQ(settings.CloseRequested, 0) << message;

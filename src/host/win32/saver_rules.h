@@ -96,6 +96,15 @@ struct ScreenRect {
   int32_t bottom;
 };
 
+// A rectangle's size, the differences of its coordinates wrapped as 32-bit values (as the
+// window sizes are).
+inline int32_t rectWidth(const ScreenRect& r) {
+  return static_cast<int32_t>(static_cast<uint32_t>(r.right) - static_cast<uint32_t>(r.left));
+}
+inline int32_t rectHeight(const ScreenRect& r) {
+  return static_cast<int32_t>(static_cast<uint32_t>(r.bottom) - static_cast<uint32_t>(r.top));
+}
+
 // One monitor as the system lists it.
 struct MonitorArea {
   ScreenRect rect;

@@ -17,6 +17,7 @@ extern MirrorScene* saverScene;    // its scene while the loop runs
 // primary monitor's first; Preview has one. A window without a scene shows black.
 struct SaverSurface {
   HWND window;
+  ScreenRect area;  // where the window was laid out, in virtual-screen coordinates
   HDC deviceContext;
   HGLRC renderContext;
   MirrorScene* scene;
@@ -24,8 +25,11 @@ struct SaverSurface {
 extern SaverSurface saverSurfaces[kMaxSaverWindows];
 extern int32_t saverSurfaceCount;
 // Set when the display layout changed (a monitor came, went or changed its size); the frame
-// loop then lays the windows out again.
+// loop then lays the windows out again. Besides the system's WM_DISPLAYCHANGE, a timer on the
+// primary's window compares the monitors with the windows once a second (not every system
+// reports a change made outside it).
 extern bool saverLayoutChanged;
+constexpr UINT_PTR kLayoutTimer = 1;
 // The console display is off: the frame loop waits for messages instead of drawing.
 extern bool saverDisplayOff;
 
@@ -96,6 +100,8 @@ bool ForgetSaverWindow(HWND window);
 void DestroySaverWindows(HWND primary);
 // The power setting of the console display's state (on, off, dimmed).
 extern const GUID saverConsoleDisplayState;
+// True when the monitors there are now differ from the areas the windows were laid out on.
+bool SaverLayoutIsStale();
 // Lays the Saver-mode windows out again over the monitors there are now: windows moved and
 // resized with their scenes reshaped, windows made for added monitors, windows destroyed
 // for removed ones. The primary's window is never destroyed.

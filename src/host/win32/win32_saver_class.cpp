@@ -50,11 +50,9 @@ HWND CreateSaverWindow(HWND parent, int32_t* width, int32_t* height) {
 HWND CreateExtraSaverWindow(const ScreenRect& area) {
   // Hidden at first: a window made visible is activated, and activation would leave the
   // primary's window, which watches for exactly that.
-  const auto width = static_cast<int32_t>(static_cast<uint32_t>(area.right) - static_cast<uint32_t>(area.left));
-  const auto height = static_cast<int32_t>(static_cast<uint32_t>(area.bottom) - static_cast<uint32_t>(area.top));
   return CreateWindowExA(0, kClassName, kWindowTitle, kSaverStyle & ~static_cast<uint32_t>(WS_VISIBLE),
-                         area.left, area.top, width, height, nullptr, nullptr, hostInstance,
-                         &extraWindowMark);
+                         area.left, area.top, rectWidth(area), rectHeight(area), nullptr, nullptr,
+                         hostInstance, &extraWindowMark);
 }
 
 bool IsExtraSaverWindowCreation(LPARAM createParameter) {

@@ -148,11 +148,13 @@ void releaseSurface(SaverSurface* surface) {
 void addMonitorWindows(const ScreenRect* areas, int32_t count) {
   const bool draw = saverSettings == nullptr || saverSettings->Monitors == 0;
   for (int32_t i = saverSurfaceCount; i < count && saverSurfaceCount < kMaxSaverWindows; ++i) {
+    // Window i covers areas[i]: a window that cannot be made ends the adding (the layout
+    // check tries again).
     HWND window = CreateExtraSaverWindow(areas[i]);
-    if (window == nullptr) continue;
+    if (window == nullptr) break;
     SaverSurface* surface = &saverSurfaces[saverSurfaceCount++];
-    *surface = SaverSurface{window, nullptr, nullptr, nullptr};
-    if (draw) SetUpSaverSurface(surface, areas[i].right - areas[i].left, areas[i].bottom - areas[i].top, false);
+    *surface = SaverSurface{window, areas[i], nullptr, nullptr, nullptr};
+    if (draw) SetUpSaverSurface(surface, rectWidth(areas[i]), rectHeight(areas[i]), false);
   }
 }
 
@@ -218,6 +220,18 @@ void DestroySaverWindows(HWND primary) {
   DestroyWindow(primary);
 }
 
+bool SaverLayoutIsStale() {
+  ScreenRect areas[kMaxSaverWindows];
+  const int32_t count = PlanSaverMonitorWindows(areas, kMaxSaverWindows);
+  if (count != saverSurfaceCount) return true;
+  for (int32_t i = 0; i < count; ++i) {
+    const ScreenRect& a = areas[i];
+    const ScreenRect& b = saverSurfaces[i].area;
+    if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom) return true;
+  }
+  return false;
+}
+
 void RelayoutSaverWindows() {
   if (saverSurfaceCount == 0) return;
   ScreenRect areas[kMaxSaverWindows];
@@ -230,9 +244,10 @@ void RelayoutSaverWindows() {
     if (saverSurfaceCount == before) ForgetSaverWindow(window);  // already gone elsewhere
   }
   for (int32_t i = 0; i < saverSurfaceCount; ++i) {
-    const SaverSurface& surface = saverSurfaces[i];
-    const int32_t width = areas[i].right - areas[i].left;
-    const int32_t height = areas[i].bottom - areas[i].top;
+    SaverSurface& surface = saverSurfaces[i];
+    surface.area = areas[i];
+    const int32_t width = rectWidth(areas[i]);
+    const int32_t height = rectHeight(areas[i]);
     SetWindowPos(surface.window, nullptr, areas[i].left, areas[i].top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     if (surface.scene == nullptr) {
@@ -262,7 +277,7 @@ void RunSaverWindow(HWND parent, int showCommand) {
   HWND window = CreateSaverWindow(parent, &width, &height);
   if (!window) return;
   saverWindow = window;
-  saverSurfaces[0] = SaverSurface{window, nullptr, nullptr, nullptr};
+  saverSurfaces[0] = SaverSurface{window, {0, 0, width, height}, nullptr, nullptr, nullptr};
   saverSurfaceCount = 1;
   saverLayoutChanged = false;
   saverDisplayOff = false;
@@ -299,6 +314,7 @@ void RunSaverWindow(HWND parent, int showCommand) {
     destroyAllWindows();
   } else {
     HANDLE displayWatch = saver ? watchDisplayState(window) : nullptr;
+    if (saver) SetTimer(window, kLayoutTimer, 1000, nullptr);
     ShowWindow(window, showCommand);
     for (int32_t i = 1; i < saverSurfaceCount; ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
     SaverLoop loop;

@@ -58,6 +58,11 @@ bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DISPLAYCHANGE:
       saverLayoutChanged = true;
       return false;
+    case WM_TIMER:
+      if (wParam != kLayoutTimer) return false;
+      if (SaverLayoutIsStale()) saverLayoutChanged = true;
+      *result = 0;
+      return true;
     case WM_POWERBROADCAST: {
       if (wParam != PBT_POWERSETTINGCHANGE || lParam == 0) return false;
       const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
@@ -107,9 +112,18 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (settings) {
         POINT now{};
         GetCursorPos(&now);
-        if (cursorMovedTooFar({settings->StartCursor.x, settings->StartCursor.y}, {now.x, now.y},
-                              settings->MouseThreshold))
+        if (!cursorMovedTooFar({settings->StartCursor.x, settings->StartCursor.y}, {now.x, now.y},
+                               settings->MouseThreshold)) {
+          break;
+        }
+        if (saverSurfaceCount > 0 && SaverLayoutIsStale()) {
+          // The monitors changed and moved the cursor with them; the user did not: the
+          // windows are laid out again and the reference point moves with the cursor.
+          saverLayoutChanged = true;
+          settings->StartCursor = now;
+        } else {
           RequestClose(settings);
+        }
       }
       break;
     case MessageAction::CloseHandling:

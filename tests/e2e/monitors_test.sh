@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The saver on several monitors: orvane.scr /s under wine64 on an Xorg server whose dummy
+# outputs Wine reads as monitors, the desktop painted a colour the saver never draws,
+# screenshots measured monitor by monitor, the mouse moved with xdotool. Two monitors; three
+# with the primary in the middle (the left one at negative coordinates), changed while the
+# saver runs; and "Only the main monitor".
+#   monitors_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD_DIR
+set -uo pipefail
+
+usage="usage: monitors_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD_DIR"
+scr="$(readlink -f "${1:?$usage}")"
+work="${2:?$usage}"
+native="${3:?$usage}"
+mkdir -p "$work"
+work="$(cd "$work" && pwd)"
+
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
+two=(640x480+0+0 800x600+640+0)
+three=(640x480+640+0 800x600+1280+0 640x480+0+0)
+e2e_start_xorg "${two[@]}"
+desktop=3060c0
+xsetroot -solid "#$desktop"
+"$native/proptool" sample "$work/korrin.prp" >/dev/null && install_props "$work/korrin.prp" ||
+  { echo "the native proptool is needed for the sample props" >&2; exit 1; }
+
+saver_windows() { xdotool search --onlyvisible --name '^SaverWindow$' 2>/dev/null | wc -l; }
+middle() { IFS='x+' read -r w h x y <<<"$1"; echo $((x + w / 2)) $((y + h / 2)); }
+
+# Starts the saver with Monitors = $1 and the cursor in the middle of monitor $2, and waits
+# for $3 windows.
+start_saver() {
+  wine reg add 'HKCU\Software\Tov\Ostrel' /v Monitors /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  xdotool mousemove $(middle "$2")
+  wine "$scr" /s >/dev/null 2>&1 &
+  saver=$!
+  for _ in $(seq 300); do [ "$(saver_windows)" -ge "$3" ] && break; sleep 0.2; done
+  [ "$(saver_windows)" -ge "$3" ] || { fail "$(saver_windows) of $3 windows showed"; return 1; }
+  sleep 2.5
+}
+
+# "desktop lit moved dx dy" of one monitor ($3) in two screenshots ($1, $2): pixels of the
+# desktop's colour and lit pixels (brighter than a tenth of white) in the first, pixels that
+# differ between them, and the lit pixels' centroid from the monitor's middle in thousandths
+# of its width and height.
+measure() {
+  python3 - "$desktop" <(convert "$1" -crop "$3" +repage -depth 8 ppm:-) \
+    <(convert "$2" -crop "$3" +repage -depth 8 ppm:-) <<'PY'
+import sys
+def pixels(path):
+    size, data = open(path, "rb").read().split(b"\n", 3)[1::2]
+    return tuple(map(int, size.split())), data
+(w, h), a = pixels(sys.argv[2])
+b = pixels(sys.argv[3])[1]
+desk = bytes.fromhex(sys.argv[1])
+desktop = lit = sx = sy = 0
+for i in range(w * h):
+    p = a[3 * i:3 * i + 3]
+    if p == desk:
+        desktop += 1
+    elif p[0] * 299 + p[1] * 587 + p[2] * 114 > 25500:
+        lit, sx, sy = lit + 1, sx + i % w, sy + i // w
+moved = sum(a[i:i + 3] != b[i:i + 3] for i in range(0, 3 * w * h, 3))
+dx, dy = (round(1000 * (sx / lit - (w - 1) / 2) / w), round(1000 * (sy / lit - (h - 1) / 2) / h)) if lit else (0, 0)
+print(desktop, lit, moved, dx, dy)
+PY
+}
+
+# Each "drawn:GEOMETRY" monitor shows no desktop and a lit, moving kaleidoscope centred on it;
+# each "black:GEOMETRY" neither desktop nor anything lit.
+check_monitors() {
+  import -window root "$work/$1-1.png"
+  sleep 1
+  import -window root "$work/$1-2.png"
+  local spec
+  for spec in "${@:2}"; do
+    read -r desk lit moved dx dy <<<"$(measure "$work/$1-1.png" "$work/$1-2.png" "${spec#*:}")"
+    what="$1, ${spec#*:}: desktop $desk, lit $lit, moved $moved, centroid off by ($dx, $dy)/1000"
+    if [ "${spec%%:*}" = drawn ]; then
+      [ "$desk" = 0 ] && [ "$lit" -gt 1000 ] && [ "$moved" -gt 500 ] && [ "${dx#-}" -le 30 ] &&
+        [ "${dy#-}" -le 30 ] && ok "a moving kaleidoscope centred on it ($what)" ||
+        fail "not a moving kaleidoscope centred on it ($what)"
+    else
+      [ "$desk$lit$moved" = 000 ] && ok "black ($what)" || fail "not black ($what)"
+    fi
+  done
+}
+
+# A mouse move over monitor $1 ends the saver with exit code 0 and no window left.
+end_by_mouse_over() {
+  xdotool mousemove $(middle "$1")
+  if wait_exit "$saver" 15 && [ "$exit_code" = 0 ] && [ "$(saver_windows)" = 0 ]; then
+    ok "a mouse move over $1 ends the saver with exit code 0 and no window left"
+  else
+    fail "after a mouse move over $1: exit code '$exit_code', $(saver_windows) windows"
+    kill "$saver" 2>/dev/null; wineserver_kill
+  fi
+}
+
+if start_saver 0 "${two[0]}" 2; then
+  check_monitors two "drawn:${two[0]}" "drawn:${two[1]}"
+  end_by_mouse_over "${two[1]}"
+fi
+
+# The cursor starts on the right monitor, which then goes (and the left one grows): the
+# system moving the cursor onto the primary is no input, and the windows follow.
+e2e_layout "${three[@]}"
+changed=(640x480+800+0 800x600+0+0)
+if start_saver 0 "${three[1]}" 3; then
+  check_monitors three "drawn:${three[0]}" "drawn:${three[1]}" "drawn:${three[2]}"
+  e2e_layout "${changed[@]}"
+  for _ in $(seq 50); do [ "$(saver_windows)" = 2 ] && break; sleep 0.2; done
+  sleep 2
+  check_monitors changed "drawn:${changed[0]}" "drawn:${changed[1]}"
+  end_by_mouse_over "${changed[1]}"
+fi
+
+e2e_layout "${three[@]}"
+if start_saver 1 "${three[0]}" 3; then
+  check_monitors main-only "drawn:${three[0]}" "black:${three[1]}" "black:${three[2]}"
+  end_by_mouse_over "${three[2]}"
+fi
+
+for _ in $(seq 50); do
+  left="$(saver_processes)"
+  [ -z "$left" ] && break
+  sleep 0.1
+done
+if [ -z "$left" ]; then ok "no saver process left behind"; else fail "saver processes left: $left"; fi
+if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed" >&2; exit 1; fi
+echo "all checks passed"

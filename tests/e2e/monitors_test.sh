@@ -72,11 +72,11 @@ check_monitors() {
   import -window root "$work/$1-1.png"
   sleep 1
   import -window root "$work/$1-2.png"
-  local spec
-  for spec in "${@:2}"; do
-    read -r desk lit moved dx dy <<<"$(measure "$work/$1-1.png" "$work/$1-2.png" "${spec#*:}")"
-    what="$1, ${spec#*:}: desktop $desk, lit $lit, moved $moved, centroid off by ($dx, $dy)/1000"
-    if [ "${spec%%:*}" = drawn ]; then
+  local place
+  for place in "${@:2}"; do
+    read -r desk lit moved dx dy <<<"$(measure "$work/$1-1.png" "$work/$1-2.png" "${place#*:}")"
+    what="$1, ${place#*:}: desktop $desk, lit $lit, moved $moved, centroid off by ($dx, $dy)/1000"
+    if [ "${place%%:*}" = drawn ]; then
       [ "$desk" = 0 ] && [ "$lit" -gt 1000 ] && [ "$moved" -gt 500 ] && [ "${dx#-}" -le 30 ] &&
         [ "${dy#-}" -le 30 ] && ok "a moving kaleidoscope centred on it ($what)" ||
         fail "not a moving kaleidoscope centred on it ($what)"

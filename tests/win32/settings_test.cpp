@@ -182,28 +182,45 @@ TEST_F(Registry, LoadSaverSettingsReadsUseMirrorsOrKeepsTheDefault) {
     SaverSettings s = scribbled();
     LoadSaverSettings(&s);
     EXPECT_EQ(s.UseMirrors, c.expected);
+    if (!c.createKey) {  // without a key every saver setting has its default
+      EXPECT_EQ(s.Monitors, 0);
+      EXPECT_EQ(s.Speed, 100);
+    }
     // The saver's loader touches nothing of the host group.
     EXPECT_EQ(s.PasswordDelay, 0xdeadbeefu);
     EXPECT_EQ(s.MouseThreshold, -12345);
   }
 }
 
-// "Monitors" is read as the other values are; only 0 and 1 count, any other number keeps 0.
-TEST_F(Registry, LoadSaverSettingsReadsMonitorsOrKeepsTheDefault) {
-  const SaverLoadCase cases[] = {
-      {"no key", false, {}, 0},
-      {"dword 1", true, {{"Monitors", REG_DWORD, dword(1)}}, 1},
-      {"dword 2", true, {{"Monitors", REG_DWORD, dword(2)}}, 0},
-      {"text", true, {{"Monitors", REG_SZ, text(" 1 ")}}, 1},
-      {"quad word", true, {{"Monitors", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, 0},
+// "Monitors" and "Speed" are read as UseMirrors is, each kept to its range: Monitors 0 or 1
+// (else 0), Speed 25 to 200 (else 100). Every other value keeps its default meanwhile.
+TEST_F(Registry, LoadSaverSettingsKeepsMonitorsAndSpeedInTheirRanges) {
+  struct RangeCase {
+    const char* label;
+    std::vector<ValueSetup> values;
+    int32_t monitors, speed;
   };
-  for (const SaverLoadCase& c : cases) {
+  const RangeCase cases[] = {
+      {"no values", {}, 0, 100},
+      {"Monitors 1, Speed 25", {{"Monitors", REG_DWORD, dword(1)}, {"Speed", REG_DWORD, dword(25)}}, 1, 25},
+      {"Monitors 2, Speed 200", {{"Monitors", REG_DWORD, dword(2)}, {"Speed", REG_DWORD, dword(200)}}, 0, 200},
+      {"Speed 24", {{"Speed", REG_DWORD, dword(24)}}, 0, 100},
+      {"Speed 201", {{"Speed", REG_DWORD, dword(201)}}, 0, 100},
+      {"Speed all ones", {{"Speed", REG_DWORD, dword(0xffffffffu)}}, 0, 100},
+      {"numbers as text", {{"Monitors", REG_SZ, text(" 1 ")}, {"Speed", REG_SZ, text(" 60 ")}}, 1, 60},
+      {"quad words",
+       {{"Monitors", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}, {"Speed", REG_QWORD, {50, 0, 0, 0, 0, 0, 0, 0}}}, 0, 100},
+  };
+  for (const RangeCase& c : cases) {
+    SCOPED_TRACE(c.label);
     clean();
-    if (c.createKey) createKey(kSaverKey);
+    createKey(kSaverKey);
     for (const ValueSetup& v : c.values) setValue(kSaverKey, v.name, v.type, v.data);
     SaverSettings s = scribbled();
     LoadSaverSettings(&s);
-    EXPECT_EQ(s.Monitors, c.expected) << c.label;
+    EXPECT_EQ(s.Monitors, c.monitors);
+    EXPECT_EQ(s.Speed, c.speed);
+    EXPECT_EQ(s.UseMirrors, 1);
   }
 }
 
@@ -312,30 +329,6 @@ TEST_F(Registry, SaveWritesADwordCreatingTheKey) {
     EXPECT_EQ(speed.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(speed.data, dword(static_cast<uint32_t>(40 + v)));
     EXPECT_EQ(readStored(kSaverKey, "Monitors").data, dword(v == 1 ? 1 : 0));  // 0 or 1 only
-  }
-}
-
-// "Speed" is read with the same care as every other value; outside 25 to 200 it keeps 100.
-TEST_F(Registry, LoadSaverSettingsReadsSpeedInItsRange) {
-  const SaverLoadCase cases[] = {
-      {"no value", true, {}, 100},
-      {"dword 25", true, {{"Speed", REG_DWORD, dword(25)}}, 25},
-      {"dword 200", true, {{"Speed", REG_DWORD, dword(200)}}, 200},
-      {"dword 24", true, {{"Speed", REG_DWORD, dword(24)}}, 100},
-      {"dword 201", true, {{"Speed", REG_DWORD, dword(201)}}, 100},
-      {"dword all ones", true, {{"Speed", REG_DWORD, dword(0xffffffffu)}}, 100},
-      {"number as text", true, {{"Speed", REG_SZ, text(" 60 ")}}, 60},
-      {"quad word", true, {{"Speed", REG_QWORD, {50, 0, 0, 0, 0, 0, 0, 0}}}, 100},
-  };
-  for (const SaverLoadCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    clean();
-    createKey(kSaverKey);
-    for (const ValueSetup& v : c.values) setValue(kSaverKey, v.name, v.type, v.data);
-    SaverSettings s = scribbled();
-    LoadSaverSettings(&s);
-    EXPECT_EQ(s.Speed, c.expected);
-    EXPECT_EQ(s.UseMirrors, 1);
   }
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The saver on several monitors: orvane.scr /s under wine64 on an Xorg server whose dummy
-# outputs Wine reads as monitors, the desktop painted a colour the saver never draws,
-# screenshots measured monitor by monitor, the mouse moved with xdotool. Two monitors; three
-# with the primary in the middle (the left one at negative coordinates), changed while the
-# saver runs; and "Only the main monitor".
+# outputs Wine reads as monitors (60 Hz), the desktop painted a colour the saver never draws,
+# screenshots measured monitor by monitor, presents counted in Wine's trace, the mouse moved
+# and clicked with xdotool. Two monitors, ended by another program's window; three with the
+# primary in the middle (the left one at negative coordinates), changed while the saver
+# runs; and "Only the main monitor", ended by a click on a further monitor.
 #   monitors_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD_DIR
 set -uo pipefail
 
@@ -28,11 +29,12 @@ saver_windows() { xdotool search --onlyvisible --name '^SaverWindow$' 2>/dev/nul
 middle() { IFS='x+' read -r w h x y <<<"$1"; echo $((x + w / 2)) $((y + h / 2)); }
 
 # Starts the saver with Monitors = $1 and the cursor in the middle of monitor $2, and waits
-# for $3 windows.
+# for $3 windows. Wine's trace of its presents goes to $trace.
 start_saver() {
   wine reg add 'HKCU\Software\Tov\Ostrel' /v Monitors /t REG_DWORD /d "$1" /f >/dev/null 2>&1
   xdotool mousemove $(middle "$2")
-  wine "$scr" /s >/dev/null 2>&1 &
+  trace="$work/presents-$1-$3.trace"
+  WINEDEBUG=-all,trace+wgl /usr/lib/wine/wine64 "$scr" /s >/dev/null 2>"$trace" &
   saver=$!
   for _ in $(seq 300); do [ "$(saver_windows)" -ge "$3" ] && break; sleep 0.2; done
   [ "$(saver_windows)" -ge "$3" ] || { fail "$(saver_windows) of $3 windows showed"; return 1; }
@@ -86,20 +88,45 @@ check_monitors() {
   done
 }
 
-# A mouse move over monitor $1 ends the saver with exit code 0 and no window left.
-end_by_mouse_over() {
-  xdotool mousemove $(middle "$1")
-  if wait_exit "$saver" 15 && [ "$exit_code" = 0 ] && [ "$(saver_windows)" = 0 ]; then
-    ok "a mouse move over $1 ends the saver with exit code 0 and no window left"
+# Presents in 3 s, window by window: $1 windows draw, each at most at the refresh (60 Hz,
+# 5 % over for the timer) and at least at a pace a loaded machine keeps.
+check_pace() {
+  local before after rates
+  before="$(wc -l <"$trace")"
+  sleep 3
+  after="$(wc -l <"$trace")"
+  rates="$(sed -n "$((before + 1)),${after}p" "$trace" | grep -o 'glxdrv_wglSwapBuffers (0x[0-9a-f]*' |
+           sort | uniq -c | awk '{ printf "%.1f ", $1 / 3 }')"
+  if [ "$(wc -w <<<"$rates")" = "$1" ] &&
+     awk -v r="$rates" 'BEGIN { n = split(r, a, " "); for (i = 1; i <= n; i++) if (a[i] > 63 || a[i] < 15) exit 1 }'; then
+    ok "$1 windows present at the display's pace (frames a second: $rates)"
   else
-    fail "after a mouse move over $1: exit code '$exit_code', $(saver_windows) windows"
-    kill "$saver" 2>/dev/null; wineserver_kill
+    fail "presents of $1 windows not at the display's pace (frames a second: ${rates:-none})"
   fi
 }
 
-if start_saver 0 "${two[0]}" 2; then
+# `$1` (a description) ends the saver with exit code 0 and no window left.
+check_ended_by() {
+  if wait_exit "$saver" 15 && [ "$exit_code" = 0 ] && [ "$(saver_windows)" = 0 ]; then
+    ok "$1 ends the saver with exit code 0 and no window left"
+  else
+    fail "after $1: exit code '$exit_code', $(saver_windows) windows"
+    kill "$saver" 2>/dev/null; wineserver_kill
+  fi
+}
+end_by_mouse_over() {
+  xdotool mousemove $(middle "$1")
+  check_ended_by "a mouse move over $1"
+}
+
+# The cursor starts on the further monitor, where nothing then moves it.
+if start_saver 0 "${two[1]}" 2; then
   check_monitors two "drawn:${two[0]}" "drawn:${two[1]}"
-  end_by_mouse_over "${two[1]}"
+  check_pace 2
+  # Another program's window taking the activation is input too.
+  wine notepad >/dev/null 2>&1 &
+  check_ended_by "another program's window"
+  wineserver_kill
 fi
 
 # The cursor starts on the right monitor, which then goes (and the left one grows): the
@@ -116,9 +143,10 @@ if start_saver 0 "${three[1]}" 3; then
 fi
 
 e2e_layout "${three[@]}"
-if start_saver 1 "${three[0]}" 3; then
+if start_saver 1 "${three[2]}" 3; then
   check_monitors main-only "drawn:${three[0]}" "black:${three[1]}" "black:${three[2]}"
-  end_by_mouse_over "${three[2]}"
+  xdotool click 1
+  check_ended_by "a click on ${three[2]}"
 fi
 
 for _ in $(seq 50); do

@@ -214,8 +214,10 @@ void RelayoutSaverWindows() {
     surface.area = areas[i];
     const int32_t width = rectWidth(areas[i]);
     const int32_t height = rectHeight(areas[i]);
+    // The primary's window owns the others: moving it must not move them in the z-order
+    // (under Wine that left every window's picture unshown after a change of layout).
     SetWindowPos(surface.window, nullptr, areas[i].left, areas[i].top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
     if (surface.scene == nullptr) {
       InvalidateRect(surface.window, nullptr, TRUE);  // black over its new area
       continue;

@@ -119,7 +119,8 @@ class SaverLoop : public FrameLoopHost {
     return saverRenderFrame(surface.scene, frameWordFor(saverSettings ? saverSettings->UseMirrors : 1));
   }
   void swapBuffers(int32_t index) override { saverSwapBuffers(drawn_[index].deviceContext); }
-  void sleep() override { saverSleep(10); }
+  int64_t nowMicros() override { return static_cast<int64_t>(GetTickCount64()) * 1000; }
+  void waitUntil(int64_t) override { saverSleep(10); }
 
  private:
   // The surfaces drawn in this turn.
@@ -318,7 +319,8 @@ void RunSaverWindow(HWND parent, int showCommand) {
     ShowWindow(window, showCommand);
     for (int32_t i = 1; i < saverSurfaceCount; ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
     SaverLoop loop;
-    runFrameLoop(loop);
+    FramePacer pacer;
+    runFrameLoop(loop, pacer);
     stopWatchingDisplayState(displayWatch);
   }
   // Each window was released as it was destroyed; a loop ended otherwise leaves its

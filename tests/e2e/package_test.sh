@@ -295,7 +295,8 @@ softhsm2-util --init-token --free --label orvane --pin "$pin" --so-pin 97531 >/d
     -key 'pkcs11:token=orvane;object=signer' -subj /CN=Tov 2>/dev/null |
   openssl x509 -req -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -extfile <(echo extendedKeyUsage=codeSigning) -out "$ca/token.pem" 2>/dev/null ||
   fail "no key pair in a SoftHSM token and its certificate"
-# The time-stamp authority; at /sha512-only it takes no SHA-256 queries, so it refuses ours.
+# The time-stamp authority; at /sha512-only it takes no SHA-256 queries, so it refuses ours;
+# at /silent it never answers.
 echo 01 >"$ca/tsa.serial"
 for digests in "sha256, sha512" sha512; do
   printf '[tsa]\ndefault_tsa = tsa\nserial = %s\nsigner_cert = %s\nsigner_key = %s\ncerts = %s\nsigner_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = %s\ness_cert_id_alg = sha256\n' \
@@ -303,9 +304,11 @@ for digests in "sha256, sha512" sha512; do
 done
 openssl pkey -in "$ca/timeStamping.key" -passin env:SIGN_PASSWORD -out "$ca/tsa.key"
 python3 -c '
-import http.server, subprocess, sys
+import http.server, subprocess, sys, time
 class Reply(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
+        if self.path == "/silent":
+            return time.sleep(600)
         config = sys.argv[1] + ("/tsa-sha512.cnf" if self.path == "/sha512-only" else "/tsa-sha256.cnf")
         reply = subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", "/dev/stdin",
                                 "-out", "/dev/stdout"], input=self.rfile.read(int(self.headers["Content-Length"])),
@@ -316,7 +319,7 @@ class Reply(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(reply)
     def log_message(self, *args): pass
-server = http.server.HTTPServer(("127.0.0.1", 0), Reply)
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Reply)
 print(server.server_address[1], flush=True)
 server.serve_forever()' "$ca" >"$ca/tsa.port" &
 tsa=$!
@@ -390,7 +393,8 @@ for c in "a wrong password|SIGN_PASSWORD=wrong|cannot be read with SIGN_PASSWORD
          "a token key not the certificate's|$token,SIGN_CERT=$ca/codeSigning.pem|is not the key of the certificate" \
          "a module that does not load|$token,SIGN_PKCS11_MODULE=$ca/ca.pem|does not load as a PKCS#11 module" \
          "an unreachable time-stamp authority|$token,SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed: the time-stamp authority http://127.0.0.1:9/ cannot be reached" \
-         "a refusing time-stamp authority|$token,SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$ca/tsa.port")/sha512-only|refused (Message digest algorithm is not supported)"; do
+         "a refusing time-stamp authority|$token,SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$ca/tsa.port")/sha512-only|refused (Message digest algorithm is not supported)" \
+         "a silent time-stamp authority|$token,SIGN_TIMEOUT=3,SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$ca/tsa.port")/silent|no answer within 3 s (SIGN_TIMEOUT) from the time-stamp authority"; do
   IFS='|' read -r what settings said <<<"$c" && IFS=',' read -ra settings <<<"$settings"
   rm -rf "$ca/failed" && cp -r "$newer" "$ca/failed"
   env "${settings[@]}" "$root/scripts/dist" "$ca/failed" 1.0.1 >"$ca/log" 2>&1

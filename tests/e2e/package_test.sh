@@ -273,20 +273,79 @@ else
 fi
 
 # ---------------------------------------------------------------- a signed release
-# Version 1.0.1, signed by a throwaway authority's code-signing certificate with an encrypted key.
+# Version 1.0.1, signed by a throwaway authority's code-signing certificates: one whose key is
+# in a token (SoftHSM), each signature time-stamped by a time-stamp authority on the loopback
+# address (openssl ts behind Python's http.server, its own certificate from the authority);
+# one with an encrypted PEM key, not time-stamped. The token's release is the one installed.
 ca="$work/ca" newer="$work/dist-1.0.1" unzipped_newer="$work/orvane-1.0.1-windows"
-rm -rf "$ca" "$newer" "$unzipped_newer" && mkdir -p "$ca"
-export SIGN_PASSWORD='two words; $HOME "quoted"' SIGN_CERT="$ca/codeSigning.pem" SIGN_KEY="$ca/codeSigning.key"
+rm -rf "$ca" "$newer" "$unzipped_newer" && mkdir -p "$ca/tokens"
+export SIGN_PASSWORD='two words; $HOME "quoted"' SIGN_CERT="$ca/codeSigning.pem" SIGN_KEY="$ca/codeSigning.key" \
+       SIGN_NO_TIMESTAMP=1 SOFTHSM2_CONF="$ca/softhsm2.conf"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca/ca.key" -out "$ca/ca.pem" -subj /CN=Authority 2>/dev/null
-for use in codeSigning serverAuth; do
+for use in codeSigning serverAuth timeStamping; do
   openssl req -newkey rsa:2048 -passout env:SIGN_PASSWORD -keyout "$ca/$use.key" -subj "/CN=$use" 2>/dev/null |
-    openssl x509 -req -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -extfile <(echo "extendedKeyUsage=$use") -out "$ca/$use.pem" 2>/dev/null
+    openssl x509 -req -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -extfile <(echo "extendedKeyUsage=critical,$use") -out "$ca/$use.pem" 2>/dev/null
 done
-if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null && unzip -q "$newer/orvane-1.0.1-windows.zip" -d "$work"; then
-  unsigned="$(for f in "$newer"/*.msi "$unzipped_newer"/*-bit/*; do  # grep -c reads all: verify is not cut off
-    osslsigncode verify -CAfile "$ca/ca.pem" -in "$f" 2>&1 | grep -c '^Message digest algorithm *: SHA256' >/dev/null || echo " $f"; done)"
-  [ -z "$unsigned" ] && ok "1.0.1: both MSIs, savers and proptool.exe have SHA-256 signatures of the authority" ||
-    fail "1.0.1: no SHA-256 signature that verifies against the authority:$unsigned"
+module=/usr/lib/softhsm/libsofthsm2.so pin='24 "68" 13'
+printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' "$ca/tokens" >"$SOFTHSM2_CONF"
+softhsm2-util --init-token --free --label orvane --pin "$pin" --so-pin 97531 >/dev/null &&
+  pkcs11-tool --module "$module" --token-label orvane --login --pin "$pin" --keypairgen --key-type rsa:2048 \
+    --id 01 --label signer >/dev/null 2>&1 &&
+  PKCS11_MODULE_PATH="$module" PIN="$pin" openssl req -new -engine pkcs11 -keyform engine -passin env:PIN \
+    -key 'pkcs11:token=orvane;object=signer' -subj /CN=Tov 2>/dev/null |
+  openssl x509 -req -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -extfile <(echo extendedKeyUsage=codeSigning) -out "$ca/token.pem" 2>/dev/null ||
+  fail "no key pair in a SoftHSM token and its certificate"
+# The time-stamp authority: /tsa answers, /sha512-only takes no SHA-256 query (it refuses
+# ours), /silent never answers.
+echo 01 >"$ca/tsa.serial"
+openssl pkey -in "$ca/timeStamping.key" -passin env:SIGN_PASSWORD -out "$ca/tsa.key"
+for c in tsa:sha256 sha512-only:sha512; do
+  printf '[tsa]\ndefault_tsa = tsa\nserial = %s\nsigner_cert = %s\nsigner_key = %s\ncerts = %s\nsigner_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = %s\ness_cert_id_alg = sha256\n' \
+    "$ca/tsa.serial" "$ca/timeStamping.pem" "$ca/tsa.key" "$ca/ca.pem" "${c#*:}" >"$ca/${c%:*}.cnf"
+done
+python3 -c '
+import http.server, subprocess, sys, time
+class Reply(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers["Content-Length"]))
+        time.sleep(600 if self.path == "/silent" else 0)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.end_headers()
+        self.wfile.write(subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1] + self.path + ".cnf",
+            "-queryfile", "/dev/stdin", "-out", "/dev/stdout"], input=query, capture_output=True).stdout)
+    def log_message(self, *args): pass
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Reply)
+print(f"http://127.0.0.1:{server.server_address[1]}", flush=True)
+server.serve_forever()' "$ca" >"$ca/tsa.url" &
+tsa=$!
+trap 'kill "$tsa" 2>/dev/null; e2e_finish' EXIT
+for _ in $(seq 50); do [ -s "$ca/tsa.url" ] && break; sleep 0.1; done
+tsa_url="$(cat "$ca/tsa.url")"
+# The token's settings for env (split at ","): the key in the token, time stamps asked for.
+token="-u,SIGN_NO_TIMESTAMP,SIGN_CERT=$ca/token.pem,SIGN_KEY=pkcs11:token=orvane;object=signer,SIGN_PKCS11_MODULE=$module"
+token+=",SIGN_PASSWORD=$pin,SIGN_TIMESTAMP_URL=$tsa_url/tsa"
+IFS=, read -ra token_settings <<<"$token"
+# The MSIs of dist folder $1 and the programs in its zip, unpacked into $2, whose signature is
+# not SHA-256, does not verify against the authority, or whose time stamp by it (osslsigncode
+# 2.9 prints "Timestamp time:", 2.5 "The signature is timestamped:") is there or not, against $3.
+unverified() {
+  local f v
+  for f in "$1"/*.msi "$2"/*-bit/*; do
+    v="$(osslsigncode verify -CAfile "$ca/ca.pem" -TSA-CAfile "$ca/ca.pem" -in "$f" 2>&1)" &&
+      grep -q '^Message digest algorithm *: SHA256' <<<"$v" &&
+      [ "$(grep -cE '^[[:space:]]*Timestamp time:|^The signature is timestamped:' <<<"$v")" = "$3" ] || echo " $f"
+  done
+}
+if env "${token_settings[@]}" "$root/scripts/dist" "$newer" 1.0.1 >"$ca/log" && unzip -q "$newer/orvane-1.0.1-windows.zip" -d "$work"; then
+  wrong="$(unverified "$newer" "$unzipped_newer" 1)"
+  [ -z "$wrong" ] && ok "1.0.1 through the token: both MSIs, savers and proptool.exe have SHA-256 signatures of the authority, time-stamped" ||
+    fail "1.0.1 through the token: no time-stamped SHA-256 signature that verifies against the authority:$wrong"
+  wrong= && "$root/scripts/dist" "$ca/pem" 1.0.1 >"$ca/log" && unzip -q "$ca/pem/orvane-1.0.1-windows.zip" -d "$ca/pem" &&
+    wrong="$(unverified "$ca/pem" "$ca/pem/orvane-1.0.1-windows" 0)" && [ -z "$wrong" ] &&
+    grep -q '^dist: not time-stamped (SIGN_NO_TIMESTAMP=1): these signatures end with the certificate' "$ca/log" &&
+    ok "1.0.1 with the PEM key and SIGN_NO_TIMESTAMP=1: every signature verifies, none is time-stamped, and dist says so" ||
+    fail "1.0.1 with the PEM key:${wrong:-} dist said: $(tr '\n' ' ' <"$ca/log")"
   if (cd "$newer" && sha256sum -c --quiet SHA256SUMS && [ "$(cut -c67- SHA256SUMS | tr '\n' ' ')" = \
        "Orvane-1.0.1-x64.msi Orvane-1.0.1-x86.msi orvane-1.0.1-windows.zip " ]); then ok "1.0.1: SHA256SUMS lists and checks the packages"
   else fail "1.0.1: SHA256SUMS: $(cat "$newer/SHA256SUMS")"; fi
@@ -307,27 +366,37 @@ if "$root/scripts/dist" "$newer" 1.0.1 >/dev/null && unzip -q "$newer/orvane-1.0
     fail "uninstall touched $settings_key"
   fi
 else
-  fail "scripts/dist could not make the signed version 1.0.1"
+  fail "scripts/dist could not make version 1.0.1 signed through the token: $(tr '\n' ' ' <"$ca/log")"
 fi
 
 # An osslsigncode that refuses MSIs: a signature failing after the programs' succeeded.
 mkdir -p "$ca/fails" && printf '#!/bin/sh\ncase "$*" in *.msi*) exit 1;; esac\nexec %s "$@"\n' "$(command -v osslsigncode)" \
   >"$ca/fails/osslsigncode" && chmod +x "$ca/fails/osslsigncode"
-# What is wrong | the settings that make it so (split at ";") | what dist says. Each run's folder
+# What is wrong | the settings that make it so (split at ",") | what dist says. Each run's folder
 # holds an earlier run's signed packages, which must go too.
 for c in "a wrong password|SIGN_PASSWORD=wrong|cannot be read with SIGN_PASSWORD (wrong password?)" \
          "another certificate's key|SIGN_KEY=$ca/serverAuth.key|is not the key of the certificate" \
-         "a certificate for servers|SIGN_CERT=$ca/serverAuth.pem;SIGN_KEY=$ca/serverAuth.key|is not for code signing" \
-         "an unreachable time-stamp server|SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed" \
-         "a failing MSI signature|PATH=$ca/fails:$PATH|signing Orvane-1.0.1-x64.msi failed"; do
-  IFS='|' read -r what settings said <<<"$c" && IFS=';' read -ra settings <<<"$settings"
+         "a certificate for servers|SIGN_CERT=$ca/serverAuth.pem,SIGN_KEY=$ca/serverAuth.key|is not for code signing" \
+         "no time stamp asked for|-u,SIGN_NO_TIMESTAMP|signing needs a time-stamp authority in SIGN_TIMESTAMP_URL" \
+         "a failing MSI signature|PATH=$ca/fails:$PATH|signing Orvane-1.0.1-x64.msi failed" \
+         "a wrong PIN|$token,SIGN_PASSWORD=1111|SIGN_PASSWORD: the token refused the PIN (wrong PIN?)" \
+         "a key not in the token|$token,SIGN_KEY=pkcs11:token=orvane;object=other|the token has no private key" \
+         "a token key not the certificate's|$token,SIGN_CERT=$ca/codeSigning.pem|is not the key of the certificate" \
+         "a module that does not load|$token,SIGN_PKCS11_MODULE=$ca/ca.pem|does not load as a PKCS#11 module" \
+         "an unreachable time-stamp authority|$token,SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed: the time-stamp authority http://127.0.0.1:9/ cannot be reached" \
+         "a refusing time-stamp authority|$token,SIGN_TIMESTAMP_URL=$tsa_url/sha512-only|refused (Message digest algorithm is not supported)" \
+         "a silent time-stamp authority|$token,SIGN_TIMEOUT=3,SIGN_TIMESTAMP_URL=$tsa_url/silent|no answer within 3 s (SIGN_TIMEOUT) from the time-stamp authority"; do
+  IFS='|' read -r what settings said <<<"$c" && IFS=',' read -ra settings <<<"$settings"
   rm -rf "$ca/failed" && cp -r "$newer" "$ca/failed"
   env "${settings[@]}" "$root/scripts/dist" "$ca/failed" 1.0.1 >"$ca/log" 2>&1
   code=$? left="$(ls -A "$ca/failed")"
-  if [ "$code" != 0 ] && grep -qF "$said" "$ca/log" && ! grep -qF "$SIGN_PASSWORD" "$ca/log" && [ -z "$left" ]; then
-    ok "signing with $what: dist fails ($code), says '$said', leaves no package"
+  if [ "$code" != 0 ] && grep -qF "$said" "$ca/log" && [ "$(grep -c . "$ca/log")" = 1 ] &&
+     ! grep -qF -e "$SIGN_PASSWORD" -e "$pin" "$ca/log" && [ -z "$left" ]; then
+    ok "signing with $what: dist fails ($code), says '$said' in one line, leaves no package"
   else fail "signing with $what: exit $code, left '$left', said: $(tr '\n' ' ' <"$ca/log")"; fi
 done
+kill "$tsa" && wait "$tsa" 2>/dev/null
+tsa=
 
 # ---------------------------------------------------------------- 32-bit package
 if msiexec /i "$msi86"; then ok "x86 package: silent install succeeded"; else fail "x86 package: msiexec /i exited with $?"; fi

@@ -697,7 +697,7 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
       {label, 14, 90, 222, 8, 1011, "#130", ""},
       {push, 14, 106, 80, 14, 1012, "#128", "Add pictures..."},
       {push, 100, 106, 90, 14, 1013, "#128", "Remove my pictures"},
-      {WS_CHILD | WS_BORDER, 14, 127, 160, 10, 1014, "msctls_progress32", ""},
+      {WS_CHILD | WS_BORDER, 14, 127, 160, 10, 1014, "MSCTLS_PROGRESS32", ""},
       {BS_PUSHBUTTON | WS_CHILD | WS_TABSTOP, 180, 125, 56, 14, 1015, "#128", "Stop adding"},
       {label, 7, 152, 80, 8, 0xffff, "#130", "Version 1.0"},
   };

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -203,6 +204,37 @@ TEST_F(OwnPropFileTest, AWriterKilledPartWayLosesAtMostThePictureInHand) {
   const auto later = pictures::addPicturesToOwnFile(own, {sea}, nullptr);
   EXPECT_EQ(later.added, 1u);
   EXPECT_EQ(later.held, names.size() + 1);
+}
+
+// Memory that cannot be had for one picture (a small address space, as a 32-bit program
+// has) refuses that picture and the adding goes on with the next. In a child process whose
+// address space is held to what it uses now and a little more.
+TEST_F(OwnPropFileTest, APictureWithoutMemoryToReadItIsRefusedAndTheNextAdded) {
+  const auto big = drawPictures(dir, "big", 1, 2000);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%ld", &pages) != 1) _exit(3);
+    std::fclose(statm);
+    const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(20) << 20);
+    const rlimit held{limit, limit};
+    if (setrlimit(RLIMIT_AS, &held) != 0) _exit(3);
+    struct Outcomes : pictures::AddPicturesObserver {
+      std::vector<PictureFailure> failures;
+      void done(size_t, const pictures::Path&, const pictures::PictureProp& prop) override {
+        failures.push_back(prop.problem.failure);
+      }
+    } outcomes;
+    pictures::addPicturesToOwnFile(own, {big[0], sea}, &outcomes);
+    _exit(outcomes.failures == std::vector<PictureFailure>{PictureFailure::kOutOfMemory, PictureFailure::kNone} ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the adding ended the program";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the large picture was not refused for memory, or the next not added";
+  EXPECT_EQ(namesIn(own), (std::multiset<std::string>{"sea"}));
 }
 
 }  // namespace

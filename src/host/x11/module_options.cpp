@@ -96,7 +96,7 @@ bool parseWindowId(const char* text, uint32_t* id) {
 
 const char* moduleUsage() {
   return "usage: orvane [--root | --window-id ID | --window] [--geometry WxH[+X+Y]]\n"
-         "              [--delay MICROSECONDS] [--no-mirrors] [--props FILE] [--fps]\n"
+         "              [--delay MICROSECONDS] [--max-fps N] [--no-mirrors] [--props FILE] [--fps]\n"
          "              [--speed PERCENT] [--seed N] [--help] [--version]\n"
          "\n"
          "A kaleidoscope of prop sprites between mirror planes, for the X11 screen-saver daemon.\n"
@@ -104,7 +104,9 @@ const char* moduleUsage() {
          "  --window-id ID    draw into the window ID (decimal or 0x hexadecimal)\n"
          "  --window          open a window of its own (the default); a key or a click closes it\n"
          "  --geometry WxH    that window's size (default 960x540), optionally at +X+Y\n"
-         "  --delay US        microseconds to sleep after every frame (default 10000)\n"
+         "  --delay US        at least this many microseconds between frames (default 10000);\n"
+         "                    frames never come faster than the display refreshes\n"
+         "  --max-fps N       at most N frames a second (default 0: the display's rate)\n"
          "  --no-mirrors      draw the single wedge with its red outline\n"
          "  --props FILE      the prop file to use; without it the first that opens of\n"
          "                    $XDG_DATA_HOME/orvane/props.prp, the chat client's file in the\n"
@@ -132,7 +134,7 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
       name.resize(eq);
     }
     const bool takesValue = name == "window-id" || name == "delay" || name == "props" || name == "geometry" ||
-                            name == "seed" || name == "speed";
+                            name == "seed" || name == "speed" || name == "max-fps";
     if (inlineValue && !takesValue) return failed(o, "option '--" + name + "' takes no value");
     const char* value = inlineValue;
     if (takesValue && value == nullptr) {
@@ -161,6 +163,11 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
         return failed(o, std::string("--delay wants microseconds from 0 to 10000000, not '") + value + "'");
       }
       o.delayMicroseconds = int64_t(number);
+    } else if (name == "max-fps") {
+      if (!readDecimal(value, kModuleMaxFps, &number)) {
+        return failed(o, std::string("--max-fps wants frames a second from 0 to 1000, not '") + value + "'");
+      }
+      o.maxFps = int32_t(number);
     } else if (name == "mirrors") {
       o.mirrors = true;
     } else if (name == "no-mirrors") {

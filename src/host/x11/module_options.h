@@ -18,7 +18,8 @@ struct ModuleOptions {
 
   ModuleWindow window = ModuleWindow::Own;
   uint32_t windowId = 0;                    // ModuleWindow::Id
-  int64_t delayMicroseconds = 10000;        // the sleep after every frame
+  int64_t delayMicroseconds = 10000;        // at least this long between frames
+  int32_t maxFps = 0;                       // a cap on frames per second; 0: the display's rate
   bool mirrors = true;
   std::string props;                        // empty: search the usual places
   bool fps = false;
@@ -32,6 +33,7 @@ struct ModuleOptions {
 
 constexpr int64_t kModuleMaxDelayMicroseconds = 10000000;  // 10 s
 constexpr int32_t kModuleMaxWindowSide = 16384;
+constexpr int32_t kModuleMaxFps = 1000;
 
 // Reads the arguments after the program name. Options take one or two leading dashes, and
 // a value either as the next argument or after '='. Later window choices replace earlier

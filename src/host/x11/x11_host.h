@@ -29,3 +29,10 @@ bool openModuleWindow(Display* display, const ModuleOptions& options, const char
 // Releases the context, and destroys the window when it is the module's own. A window
 // already destroyed by someone else (`windowGone`) is not touched again.
 void closeModuleWindow(ModuleWindowState* state, bool windowGone);
+
+// The refresh in hertz of the output under the middle of `window` (RandR); 0 when it cannot
+// be told (no RandR, no output there, a mode without timings, as Xvfb's).
+int32_t moduleWindowRefreshHz(Display* display, Window window);
+// Asks GLX for `interval` refreshes between presents on `window` (the context current);
+// true when the server offers a swap-control extension and took the request.
+bool setModuleSwapInterval(Display* display, Window window, int interval);

@@ -2,28 +2,23 @@
 //
 // It draws into the daemon's window (--root), a window named by id, or a window of its own,
 // with the same scene, effect and frame loop as the Windows saver: events first, then one
-// frame, a swap when the scene asks for it, and the sleep. SIGTERM, SIGINT and SIGHUP end
+// frame, a swap when the scene asks for it, and a wait until the next frame is due (the
+// display's refresh, --max-fps and --delay set the pace). SIGTERM, SIGINT and SIGHUP end
 // it at once with exit code 0, the context released.
-#include <poll.h>
-#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 
 #include "host/frame_loop.h"
-#include "host/posix_home.h"
+#include "host/posix_module.h"
 #include "host/x11/frame_meter.h"
 #include "host/x11/module_options.h"
-#include "host/prop_places.h"
 #include "host/x11/x11_fps_overlay.h"
 #include "host/x11/x11_host.h"
-#include "props/prop_atlas.h"
 #include "scene/mirror_scene.h"
 #include "scene/process_state.h"
 
@@ -37,10 +32,6 @@
 
 namespace {
 
-volatile sig_atomic_t stopSignal = 0;
-
-void onStopSignal(int signal) { stopSignal = signal; }
-
 // Errors of requests already sent (a window destroyed while a frame was on its way) are
 // not fatal: the window's end arrives as an event and ends the loop.
 int onXError(Display*, XErrorEvent*) { return 0; }
@@ -48,39 +39,6 @@ int onXError(Display*, XErrorEvent*) { return 0; }
 // The connection is gone (the server ended or the display closed): nothing can be drawn or
 // released any more, so the process ends at once, quietly, as the session it served did.
 int onXIoError(Display*) { _exit(0); }
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-// The installed sample prop file, found from where the program lies, so that an install
-// under any prefix (or unpacked anywhere) finds its own samples.
-std::string samplesPath() {
-  char program[4096];
-  const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-  if (length <= 0) return "";
-  program[length] = '\0';
-  std::string folder(program);
-  folder.erase(folder.rfind('/') + 1);
-  return folder + ORVANE_SAMPLES_FROM_PROGRAM;
-}
-
-double clockSeconds(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// Sleeps the frame delay with the stop signals let through, so that one arriving during the
-// sleep ends it at once. Outside this call they are held back: a signal that arrives while a
-// frame draws is taken here, right after the frame.
-void sleepLettingSignalsIn(int64_t microseconds, const sigset_t* openMask) {
-  timespec wait{};
-  wait.tv_sec = static_cast<time_t>(microseconds / 1000000);
-  wait.tv_nsec = static_cast<long>(microseconds % 1000000) * 1000;
-  ppoll(nullptr, 0, &wait, openMask);
-}
 
 // What the window's events ask for.
 struct EventOutcome {
@@ -117,46 +75,9 @@ void handleEvent(const XEvent& event, ModuleWindowState* w, MirrorScene* scene, 
   }
 }
 
-// The stop signals are held back from here on, before any thread exists (the GL driver
-// starts some), so that only the loop's sleep takes them. Returns the mask the sleep
-// opens: the present one without the stop signals.
-sigset_t holdStopSignals() {
-  sigset_t stopSet, openMask;
-  sigemptyset(&stopSet);
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSet, s);
-  sigprocmask(SIG_BLOCK, &stopSet, &openMask);
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigdelset(&openMask, s);
-  struct sigaction action {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
-  // A write to a dead connection is reported through the I/O error handler instead.
-  signal(SIGPIPE, SIG_IGN);
-  return openMask;
-}
-
-// The prop files the atlas builder tries: the one named (a warning when it does not open),
-// else the places a Linux desktop has.
-void choosePropFiles(const ModuleOptions& options) {
-  if (!options.props.empty()) {
-    if (FILE* f = std::fopen(options.props.c_str(), "rb")) {
-      std::fclose(f);
-    } else {
-      std::fprintf(stderr, "orvane: cannot open '%s' (%s): no sprites\n", options.props.c_str(), std::strerror(errno));
-    }
-    setPropFileCandidates({options.props});
-    return;
-  }
-  PropPlaceInputs places;
-  places.xdgDataHome = environment("XDG_DATA_HOME");
-  places.home = posixHomeFolder();
-  places.winePrefix = environment("WINEPREFIX");
-  places.samples = samplesPath();
-  setPropFileCandidates(linuxPropPlaces(places));
-}
-
 // The module's turn of the frame loop: the window's events (and the stop signals), its
-// one scene with the --fps line, the GLX swap and the frame delay.
+// one scene with the --fps line, the GLX swap, and a wait on the connection until the next
+// frame is due.
 class ModuleLoop : public FrameLoopHost {
  public:
   ModuleLoop(Display* display, ModuleWindowState* window, MirrorScene* scene, const ModuleOptions& options,
@@ -168,7 +89,7 @@ class ModuleLoop : public FrameLoopHost {
   ~ModuleLoop() override { overlay_.destroy(); }
 
   EventStep takeEvent() override {
-    if (stopSignal != 0 || outcome.stop) return EventStep::Stop;
+    if (takenStopSignal() != 0 || outcome.stop) return EventStep::Stop;
     if (XPending(display_) <= 0) return EventStep::Idle;
     XEvent event;
     XNextEvent(display_, &event);
@@ -189,7 +110,13 @@ class ModuleLoop : public FrameLoopHost {
     return swap;
   }
   void swapBuffers(int32_t) override { glXSwapBuffers(display_, window_->window); }
-  void sleep() override { sleepLettingSignalsIn(options_.delayMicroseconds, openMask_); }
+  int64_t nowMicros() override { return monotonicMicros(); }
+  // Requests still buffered go out first: the server must have the frame before the wait.
+  void waitUntil(int64_t deadline) override {
+    XFlush(display_);
+    if (XPending(display_) > 0) return;
+    waitForConnection(ConnectionNumber(display_), deadline, openMask_);
+  }
 
   EventOutcome outcome;
 
@@ -205,6 +132,19 @@ class ModuleLoop : public FrameLoopHost {
   char fpsLine_[128] = "";
 };
 
+// The module's pace: the refresh of the output its window is on, the swap interval where
+// GLX offers one, --max-fps and --delay as limits.
+FramePacer modulePacer(Display* display, const ModuleWindowState& window, const ModuleOptions& options) {
+  FramePace pace;
+  pace.refreshHz = moduleWindowRefreshHz(display, window.window);
+  pace.presentsWaitForRefresh = setModuleSwapInterval(display, window.window, 1);
+  pace.maxFps = options.maxFps;
+  pace.minDelayMicros = options.delayMicroseconds;
+  FramePacer pacer;
+  pacer.setPeriod(framePeriodMicros(pace));
+  return pacer;
+}
+
 // Sets a scene up in the window and runs the loop until a stop; true when the window was
 // destroyed by someone else meanwhile. Without a scene there is nothing to draw: the
 // module ends as if it had been told to.
@@ -213,8 +153,9 @@ bool runScene(Display* display, ModuleWindowState* window, const ModuleOptions& 
   if (!scene) return false;
   scene->setUp(window->width, window->height);
   scene->speedPercent = options.speedPercent;
+  FramePacer pacer = modulePacer(display, *window, options);
   ModuleLoop loop(display, window, scene, options, openMask);
-  runFrameLoop(loop);
+  runFrameLoop(loop, pacer);
   scene->destroy();
   delete scene;
   return loop.outcome.windowGone;
@@ -238,7 +179,7 @@ int main(int argc, char** argv) {
       break;
   }
   const sigset_t openMask = holdStopSignals();
-  choosePropFiles(options);
+  choosePropFiles(options, ORVANE_SAMPLES_FROM_PROGRAM);
   const uint32_t seed = moduleSeed(options, static_cast<uint32_t>(time(nullptr)), static_cast<uint32_t>(getpid()));
   renderer::setSeedOverride(&seed);
 

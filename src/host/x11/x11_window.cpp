@@ -1,7 +1,9 @@
 // The Linux module's window and its GLX context.
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "host/x11/x11_host.h"
 
@@ -155,4 +157,61 @@ void closeModuleWindow(ModuleWindowState* s, bool windowGone) {
   if (s->colormap) XFreeColormap(s->display, s->colormap);
   s->window = 0;
   s->colormap = 0;
+}
+
+int32_t moduleWindowRefreshHz(Display* display, Window window) {
+  int eventBase = 0, errorBase = 0;
+  if (!XRRQueryExtension(display, &eventBase, &errorBase)) return 0;
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes)) return 0;
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, attributes.root, attributes.width / 2, attributes.height / 2, &x, &y, &child);
+  XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, attributes.root);
+  if (resources == nullptr) return 0;
+  int32_t hz = 0;
+  for (int c = 0; c < resources->ncrtc && hz == 0; ++c) {
+    XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[c]);
+    if (crtc == nullptr) continue;
+    const bool under = crtc->mode != 0 && x >= crtc->x && y >= crtc->y && x < crtc->x + int(crtc->width) &&
+                       y < crtc->y + int(crtc->height);
+    for (int m = 0; under && m < resources->nmode; ++m) {
+      const XRRModeInfo& mode = resources->modes[m];
+      if (mode.id != crtc->mode) continue;
+      // Dots per second over dots per frame; interlaced and double-scanned modes differ.
+      double dots = double(mode.hTotal) * double(mode.vTotal);
+      if (mode.modeFlags & RR_DoubleScan) dots *= 2;
+      if (mode.modeFlags & RR_Interlace) dots /= 2;
+      if (dots > 0) hz = int32_t(double(mode.dotClock) / dots + 0.5);
+    }
+    XRRFreeCrtcInfo(crtc);
+  }
+  XRRFreeScreenResources(resources);
+  return hz;
+}
+
+bool setModuleSwapInterval(Display* display, Window window, int interval) {
+  const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+  const auto offers = [extensions](const char* name) {
+    if (extensions == nullptr) return false;
+    const size_t length = std::strlen(name);
+    for (const char* p = std::strstr(extensions, name); p != nullptr; p = std::strstr(p + length, name)) {
+      if ((p == extensions || p[-1] == ' ') && (p[length] == ' ' || p[length] == '\0')) return true;
+    }
+    return false;
+  };
+  using ExtCall = void (*)(Display*, GLXDrawable, int);
+  using MesaCall = int (*)(unsigned int);
+  if (offers("GLX_EXT_swap_control")) {
+    const auto call = reinterpret_cast<ExtCall>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalEXT")));
+    if (call != nullptr) {
+      call(display, window, interval);
+      return true;
+    }
+  }
+  if (offers("GLX_MESA_swap_control")) {
+    const auto call = reinterpret_cast<MesaCall>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")));
+    if (call != nullptr) return call(static_cast<unsigned int>(interval)) == 0;
+  }
+  return false;
 }

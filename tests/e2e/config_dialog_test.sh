@@ -140,13 +140,13 @@ fi
 
 # ---------------------------------------------------------------- speed
 clear_setting
-# The track bar is the fifth stop (OK, Cancel, the two check boxes, track bar); End moves it to
+# The track bar is the sixth stop (OK, Cancel, the three check boxes, track bar); End moves it to
 # 200 %.
-run_dialog "speed to the right, Return" Tab Tab Tab Tab End Return
+run_dialog "speed to the right, Return" Tab Tab Tab Tab Tab End Return
 speed="$(wine reg query "$saver_key" /v Speed 2>/dev/null | tr -d '\r' | awk '/Speed/ {print $2, $3}')"
 [ "$speed" = "REG_DWORD 0xc8" ] && ok "OK stores the speed: $speed" || fail "speed after OK: '$speed'"
 clear_setting
-run_dialog "speed moved, Escape" Tab Tab Tab Tab End Escape
+run_dialog "speed moved, Escape" Tab Tab Tab Tab Tab End Escape
 [ -z "$(wine reg query "$saver_key" 2>/dev/null | tr -d '\r' | grep -i speed)" ] &&
   ok "Cancel stores no speed" || fail "Escape stored a speed"
 
@@ -174,8 +174,8 @@ dialog_button() {
   for _ in $(seq "$1"); do xdotool key Tab; sleep 0.2; done
   xdotool key space
 }
-# "Add pictures..." (five Tabs from OK), the three files named in the system's file dialog.
-if dialog_button 5 && chooser="$(wait_window 'Add pictures' 20)"; then
+# "Add pictures..." (six Tabs from OK), the three files named in the system's file dialog.
+if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
   sleep 0.5
   xdotool windowfocus "$chooser"
   xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1
@@ -223,8 +223,8 @@ done
 [ "$seen" -gt 0 ] && ok "the saver shows the user's pictures over the chat client's file" ||
   fail "no green or magenta of the user's pictures in the saver's screenshots"
 
-# "Remove my pictures" (six Tabs from OK), answered Yes.
-if dialog_button 6 && question="$(wait_window 'Your pictures' 20)"; then
+# "Remove my pictures" (seven Tabs from OK), answered Yes.
+if dialog_button 7 && question="$(wait_window 'Your pictures' 20)"; then
   sleep 0.3
   xdotool windowfocus "$question"; xdotool key y
   sleep 1
@@ -238,10 +238,10 @@ fi
 wineserver_kill
 
 # ---------------------------------------------------------------- many pictures, and drops meanwhile
-# Twelve 12-megapixel photos take seconds to add: the dialog shows its progress meanwhile,
+# Twelve 24-megapixel photos take seconds to add: the dialog shows its progress meanwhile,
 # the file grows picture by picture, two drops onto proptool.exe started together add theirs
 # in between, and "Stop adding" (where the focus is while adding) keeps what was added.
-convert -size 4000x3000 gradient:'#2050A0'-'#E0C060' -attenuate 0.4 +noise Gaussian -quality 90 \
+convert -size 6000x4000 gradient:'#2050A0'-'#E0C060' -attenuate 0.4 +noise Gaussian -quality 90 \
   "$pictures/photo01.jpg" || fail "could not draw the photo"
 names=""
 for i in $(seq -w 2 12); do cp "$pictures/photo01.jpg" "$pictures/photo$i.jpg"; done
@@ -249,7 +249,7 @@ for i in $(seq -w 1 12); do names="$names \"photo$i.jpg\""; done
 for n in dropA1 dropA2 dropB1 dropB2; do convert -size 64x48 'xc:#00FF00' "$pictures/$n.png"; done
 win() { wine winepath -w "$pictures/$1" 2>/dev/null | tr -d '\r'; }
 props_in_own() { "$proptool" list "$own" 2>/dev/null | tail -n1 | awk '{print $1}'; }
-if dialog_button 5 && chooser="$(wait_window 'Add pictures' 20)"; then
+if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
   sleep 0.5
   xdotool windowfocus "$chooser"
   xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1

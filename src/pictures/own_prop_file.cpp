@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "pictures/picture_files.h"
 #include "resfile/resfile.h"
@@ -90,6 +91,10 @@ bool loadOwnPropFile(const Path& path, OwnPropFile* file, OwnFileProblem* proble
     return refuse(file, problem, failure);
   }
   std::rewind(f);
+  // The resource library has one current file per process: one reader at a time, whichever
+  // thread it is on.
+  static std::mutex resourceLibrary;
+  const std::lock_guard<std::mutex> hold(resourceLibrary);
   FileRef ref = 0;
   const bool opened = ResOpenStream(f, &ref) == kResOK;  // the library owns the stream now
   const bool read = opened && readProps(&file->entries);
@@ -100,21 +105,31 @@ bool loadOwnPropFile(const Path& path, OwnPropFile* file, OwnFileProblem* proble
   return true;
 }
 
+namespace {
+
+// Why the file takes no further prop, or kNone.
+PictureFailure roomFailure(const OwnPropFile& file) {
+  if (file.entries.size() >= size_t(kOwnFileMaxProps)) return PictureFailure::kOwnFileFull;
+  if (file.nextId > 0xFFFFFFFFu) return PictureFailure::kNoIdsLeft;
+  return PictureFailure::kNone;
+}
+
+}  // namespace
+
+PictureProp appendPropToOwnFile(OwnPropFile* file, const Path& picture, PictureProp prop) {
+  prop.problem.failure = roomFailure(*file);
+  if (!prop.made()) return prop;
+  prop.id = uint32_t(file->nextId++);
+  file->entries.push_back(propEntry(prop.id, picture, prop.data));
+  return prop;
+}
+
 PictureProp addPictureToOwnFile(OwnPropFile* file, const Path& picture) {
   PictureProp r;
-  if (file->entries.size() >= size_t(kOwnFileMaxProps)) {
-    r.problem.failure = PictureFailure::kOwnFileFull;
-    return r;
-  }
-  if (file->nextId > 0xFFFFFFFFu) {
-    r.problem.failure = PictureFailure::kNoIdsLeft;
-    return r;
-  }
-  r = propFromPicture(picture, true);
+  r.problem.failure = roomFailure(*file);
   if (!r.made()) return r;
-  r.id = uint32_t(file->nextId++);
-  file->entries.push_back(propEntry(r.id, picture, r.data));
-  return r;
+  r = propFromPicture(picture, true);
+  return r.made() ? appendPropToOwnFile(file, picture, std::move(r)) : r;
 }
 
 bool saveOwnPropFile(const OwnPropFile& file, FileProblem* problem) {
@@ -126,6 +141,71 @@ bool saveOwnPropFile(const OwnPropFile& file, FileProblem* problem) {
   const Path folder = file.path.parent_path();
   return (folder.empty() || makeDirectories(folder, problem)) &&
          replaceFile(file.path, ResBuildFile(file.entries), problem);
+}
+
+Path ownFileLockPath(const Path& file) { return Path(file.native() + Path(".lock").native()); }
+
+namespace {
+
+// Takes the lock and reads the file under it; false, with the result told why, when either fails.
+bool lockAndLoad(const Path& path, AddPicturesObserver* observer, FileLock* lock, OwnPropFile* file,
+                 AddPicturesResult* result) {
+  const Path folder = path.parent_path();
+  FileProblem problem;
+  if ((!folder.empty() && !makeDirectories(folder, &problem)) ||
+      !lock->acquire(ownFileLockPath(path), [&](double waited) { return observer->keepWaiting(waited); }, &problem)) {
+    if (problem.failure == FileFailure::kNone) {
+      result->stopped = true;
+    } else {
+      result->ownFile.failure = OwnFileFailure::kFile;
+      result->ownFile.file = problem;
+    }
+    return false;
+  }
+  if (!loadOwnPropFile(path, file, &result->ownFile)) return false;
+  result->held = file->entries.size();
+  return true;
+}
+
+}  // namespace
+
+AddPicturesResult addPicturesToOwnFile(const Path& path, const std::vector<Path>& pictureFiles,
+                                       AddPicturesObserver* observer) {
+  AddPicturesObserver quiet;
+  if (!observer) observer = &quiet;
+  AddPicturesResult result;
+  OwnPropFile file;
+  FileLock lock;
+  if (!lockAndLoad(path, observer, &lock, &file, &result)) return result;
+  lock.release();
+  for (size_t i = 0; i < pictureFiles.size(); ++i) {
+    if (observer->stopRequested()) {
+      result.stopped = true;
+      break;
+    }
+    const Path& picture = pictureFiles[i];
+    observer->reading(i, pictureFiles.size(), picture);
+    // Full when last read: read again (another program may have removed the file) before the
+    // picture is refused, and no picture is read in vain.
+    if (roomFailure(file) != PictureFailure::kNone) {
+      if (!lockAndLoad(path, observer, &lock, &file, &result)) break;
+      lock.release();
+    }
+    PictureProp prop;
+    prop.problem.failure = roomFailure(file);
+    if (prop.made()) prop = propFromPicture(picture, true);
+    if (prop.made()) {
+      if (!lockAndLoad(path, observer, &lock, &file, &result)) break;
+      prop = appendPropToOwnFile(&file, picture, std::move(prop));
+      if (prop.made() && !saveOwnPropFile(file, &result.save)) break;
+      lock.release();
+      result.held = file.entries.size();
+    }
+    ++result.tried;
+    result.added += prop.made() ? 1 : 0;
+    observer->done(i, picture, prop);
+  }
+  return result;
 }
 
 }  // namespace pictures

@@ -2,7 +2,9 @@
 #include "pictures/picture_files.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace pictures {
 
@@ -46,6 +48,30 @@ bool writeWholeFile(const Path& path, const std::vector<uint8_t>& bytes, FilePro
   const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool closed = std::fclose(f) == 0;
   return written && closed ? true : fail(problem, FileFailure::kCannotWrite, path);
+}
+
+bool FileLock::acquire(const Path& lockFile, const std::function<bool(double)>& keepWaiting, FileProblem* problem) {
+  release();
+  std::string reason;
+  const intptr_t handle = lockfile::open(lockFile, &reason);
+  if (handle == kNone) return fail(problem, FileFailure::kCannotCreate, lockFile, reason);
+  const auto start = std::chrono::steady_clock::now();
+  while (!lockfile::tryLock(handle)) {
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (keepWaiting && !keepWaiting(waited)) {
+      lockfile::close(handle);
+      if (problem) *problem = FileProblem{};
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  handle_ = handle;
+  return true;
+}
+
+void FileLock::release() {
+  if (handle_ != kNone) lockfile::close(handle_);
+  handle_ = kNone;
 }
 
 bool makeDirectories(const Path& path, FileProblem* problem) {

@@ -1,5 +1,7 @@
 #include "pictures/picture_prop.h"
 
+#include <new>
+
 #include "pictures/picture_files.h"
 #include "props/prop_atlas.h"
 #include "props/prop_image.h"
@@ -9,7 +11,9 @@ namespace pictures {
 // Every picture read is narrow enough for a prop's 16-bit width.
 static_assert(kPictureMaxSide <= 32767, "a prop is at most 32767 pixels wide");
 
-PictureProp propFromPicture(const Path& picture, bool scale) {
+namespace {
+
+PictureProp propFromPictureOrThrow(const Path& picture, bool scale) {
   PictureProp r;
   RgbaImage image;
   if (!readPicture(picture, &image, &r.problem)) return r;
@@ -30,6 +34,20 @@ PictureProp propFromPicture(const Path& picture, bool scale) {
   r.data = encodePropImage(indexed, false, false);
   if (r.data.empty()) r.problem.failure = PictureFailure::kCannotEncode;
   return r;
+}
+
+}  // namespace
+
+PictureProp propFromPicture(const Path& picture, bool scale) {
+  try {
+    return propFromPictureOrThrow(picture, scale);
+  } catch (const std::bad_alloc&) {
+    // A large picture in a small address space (a 32-bit program): refused, and the next
+    // one is read as if nothing had happened; every block taken for this one is freed.
+    PictureProp r;
+    r.problem.failure = PictureFailure::kOutOfMemory;
+    return r;
+  }
 }
 
 std::string propNameFromPath(const Path& picture) {

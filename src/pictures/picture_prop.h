@@ -27,6 +27,7 @@ struct PictureProp {
 
 // Scaled: any size, scaled down to fit the cell and error-diffused to the palette. Unscaled:
 // pixel for pixel, each to its nearest palette colour, at most 64 rows (kTooManyRows).
+// Memory that cannot be had for it is kOutOfMemory; nothing is thrown.
 PictureProp propFromPicture(const Path& picture, bool scale);
 
 // A prop's name from a picture's file name: without folder and extension, at most

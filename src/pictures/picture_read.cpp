@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include <stb/stb_image.h>
 
@@ -171,12 +172,16 @@ bool decodePicture(const std::vector<uint8_t>& bytes, RgbaImage* image, PictureP
                   std::to_string(width) + "x" + std::to_string(height) + " pixels");
   if (width > kPictureMaxSide || height > kPictureMaxSide || int64_t(width) * height > problem->limitPixels)
     return refuse(problem, PictureFailure::kTooLarge, format);
+  pictureReaderAllocationFailed();
   stbi_uc* pixels = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);
+  if (!pixels && pictureReaderAllocationFailed()) return refuse(problem, PictureFailure::kOutOfMemory, format);
   if (!pixels) return refuse(problem, PictureFailure::kDamaged, format, stbi_failure_reason());
+  // The reader's block is freed however the copy ends (it may find no memory).
+  std::unique_ptr<stbi_uc, void (*)(void*)> owned(pixels, stbi_image_free);
   image->width = width;
   image->height = height;
   image->pixels.assign(pixels, pixels + size_t(width) * size_t(height) * 4);
-  stbi_image_free(pixels);
+  owned.reset();
   if (format == std::string("JPEG")) orient(image, jpegExifOrientation(bytes));
   problem->format = format;
   return true;

@@ -26,9 +26,14 @@ constexpr size_t kPictureMaxFileBytes = size_t(256) << 20;
 // the right way up as its Exif orientation tells (as cameras and phones store it). False, with
 // the problem, when the bytes are not in a format read here (kNotAPicture), are damaged
 // (kDamaged), or hold a picture larger than the limits above or than maxPixels (kTooLarge);
+// within them, one for which the memory cannot be had is kOutOfMemory (std::bad_alloc from
+// the copies made here is the caller's: propFromPicture catches it);
 // more bytes than kPictureMaxFileBytes are a kFile problem (kTooLarge, no path).
 bool decodePicture(const std::vector<uint8_t>& bytes, RgbaImage* image, PictureProblem* problem,
                    int64_t maxPixels = kPictureMaxPixels);
+
+// Whether an allocation of the image reader failed on this thread since the last call.
+bool pictureReaderAllocationFailed();
 
 // Reads a picture file as decodePicture does; a file that cannot be read is a kFile problem.
 bool readPicture(const Path& path, RgbaImage* image, PictureProblem* problem);

@@ -35,6 +35,7 @@ enum class PictureFailure {
   kNotAPicture,   // not a PNG, JPEG, BMP or GIF
   kDamaged,       // a damaged `format` file; `detail` tells what is wrong
   kTooLarge,      // `width` x `height` is beyond `limitPixels` or kPictureMaxSide a side
+  kOutOfMemory,   // within the limits, but the memory to read it could not be had here
   kTooManyRows,   // kept unscaled, its `height` rows are more than a prop holds
   kCannotEncode,  // it cannot be stored as a prop
   kOwnFileFull,   // not added: the user's own prop file holds kOwnFileMaxProps props

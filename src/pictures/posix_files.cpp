@@ -2,6 +2,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "pictures/picture_files.h"
@@ -12,8 +14,21 @@ std::FILE* openFile(const Path& path, const char* mode) { return std::fopen(path
 
 std::string pathText(const Path& path) { return path.native(); }
 
+namespace {
+
+// Flushes a folder's entries (a rename in it) to the disk; where the system cannot, the
+// rename stands all the same.
+void syncFolder(const Path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
 bool replaceFile(const Path& path, const std::vector<uint8_t>& bytes, FileProblem* problem) {
-  const Path temporary = path.native() + ".new-" + std::to_string(::getpid());
+  const Path temporary = path.native() + ".new";
   std::FILE* f = std::fopen(temporary.c_str(), "wb");
   if (!f) {
     if (problem) *problem = FileProblem{FileFailure::kCannotCreate, temporary, std::strerror(errno), 0};
@@ -27,7 +42,24 @@ bool replaceFile(const Path& path, const std::vector<uint8_t>& bytes, FileProble
     std::remove(temporary.c_str());
     return false;
   }
+  syncFolder(path.parent_path());
   return true;
 }
+
+namespace lockfile {
+
+intptr_t open(const Path& path, std::string* reason) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) *reason = std::strerror(errno);
+  return fd;
+}
+
+// flock belongs to the open file, not the process: two threads with a lock file open each
+// exclude one another as two processes do.
+bool tryLock(intptr_t handle) { return ::flock(int(handle), LOCK_EX | LOCK_NB) == 0; }
+
+void close(intptr_t handle) { ::close(int(handle)); }
+
+}  // namespace lockfile
 
 }  // namespace pictures

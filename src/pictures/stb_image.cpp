@@ -8,14 +8,35 @@
 
 namespace {
 
+// Whether an allocation of the image reader failed on this thread since the last ask: a
+// picture it then calls damaged was only too large for the memory to be had.
+thread_local bool allocationFailed = false;
+
+void* allocateZeroed(size_t size) {
+  void* block = std::calloc(1, size);
+  if (block == nullptr) allocationFailed = true;
+  return block;
+}
+
 // realloc whose new part starts zeroed, as a fresh block from calloc does.
 void* reallocZeroed(void* block, size_t oldSize, size_t newSize) {
   void* grown = std::realloc(block, newSize);
+  if (grown == nullptr) allocationFailed = true;
   if (grown != nullptr && newSize > oldSize) std::memset(static_cast<char*>(grown) + oldSize, 0, newSize - oldSize);
   return grown;
 }
 
 }  // namespace
+
+namespace pictures {
+
+bool pictureReaderAllocationFailed() {
+  const bool failed = allocationFailed;
+  allocationFailed = false;
+  return failed;
+}
+
+}  // namespace pictures
 
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
@@ -29,7 +50,7 @@ void* reallocZeroed(void* block, size_t oldSize, size_t newSize) {
 // the table; from zeroed memory it reads zeros. The reader grows blocks only through the
 // sized form, which knows the old size; STBI_REALLOC is left undefined so that any other use
 // would not compile.
-#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_MALLOC(size) allocateZeroed(size)
 #define STBI_REALLOC_SIZED(block, oldSize, newSize) reallocZeroed(block, oldSize, newSize)
 #define STBI_FREE(block) std::free(block)
 #define STB_IMAGE_IMPLEMENTATION

@@ -25,16 +25,20 @@ constexpr int32_t kPropAtlasSize = 1024;
 constexpr uint32_t kPropInvertedIdLimit = 516;  // props with a lower ID are painted as greys
 constexpr size_t kPropAtlasBytes = size_t(kPropAtlasSize) * kPropAtlasSize * 4;
 
-// The prop files the atlas builder tries, in order: the first one that opens is used and the
-// places after it are never looked at. The default is the two fixed paths; a host appends the
-// further places it knows of, and the native tools name one file. The setting is process-wide.
+// The prop files the atlas builder tries, in order. One of the two fixed paths that opens is
+// used, props or none, and the places after it are never looked at; any other file that
+// opens but yields no prop (empty, damaged) is passed over for the next one, so that a
+// damaged file of the user's never hides the samples. The default is the two fixed paths; a
+// host adds the further places it knows of, and the native tools name one file. The setting
+// is process-wide; setting the candidates keeps the fixed paths the defaults.
 void setPropFileCandidates(std::vector<std::string> paths);
 const std::vector<std::string>& propFileCandidates();
-// Sets the candidates to exactly two paths; a null argument stands for that fixed default.
+// Sets the candidates to exactly two paths, which stand for the fixed paths (a null argument
+// for that fixed default).
 void setPropFilePaths(const char* first, const char* second);
 
 // Builds the atlas pixels into `buffer` (kPropAtlasBytes): opens the first candidate prop file
-// that opens, zeroes the buffer, picks up to 529 'Prop' resources at random in one
+// that opens (passing over those that yield no prop, as above), zeroes the buffer, picks up to 529 'Prop' resources at random in one
 // front-to-back scan, paints each into the next cell, and closes the file. Returns the number
 // of props painted (0 without a prop file).
 int32_t buildPropAtlasPixels(uint8_t* buffer);

@@ -10,5 +10,7 @@
 #define ORVANE_CONTROL_PICTURES_LINE 1011    // the line about the user's own pictures
 #define ORVANE_CONTROL_ADD_PICTURES 1012     // "Add pictures..."
 #define ORVANE_CONTROL_REMOVE_PICTURES 1013  // "Remove my pictures"
+#define ORVANE_CONTROL_ADDING_PROGRESS 1014  // the progress bar while pictures are added
+#define ORVANE_CONTROL_STOP_ADDING 1015      // "Stop adding", shown while pictures are added
 #define ORVANE_STRING_DESCRIPTION 1  // the saver's description, listed as its name
 #define ORVANE_ICON_PROGRAM 1        // the program icon group

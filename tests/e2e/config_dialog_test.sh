@@ -4,14 +4,17 @@
 # with `reg query`, and the saver's first frames checked on a screenshot.
 # Then the user's own pictures through the dialog: "Add pictures..." with the system's file
 # dialog, the saver showing them over a chat-client file, "Remove my pictures"; and the speed.
-#   config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD
+# Last, many large pictures added with progress while two drops onto proptool.exe add theirs,
+# and "Stop adding".
+#   config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD PROPTOOL_EXE
 # WORK_DIR holds this test's own Wine prefix (made once) and its screenshots; NATIVE_BUILD is
 # the native build, whose proptool makes sample props and reads the user's file back.
 set -uo pipefail
 
 scr="$(readlink -f "${1:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR}")"
 work="${2:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD}"
-proptool="${3:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD}/proptool"
+proptool="${3:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD PROPTOOL_EXE}/proptool"
+proptool_exe="$(readlink -f "${4:?usage: config_dialog_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD PROPTOOL_EXE}")"
 mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 
@@ -137,13 +140,13 @@ fi
 
 # ---------------------------------------------------------------- speed
 clear_setting
-# The track bar is the fifth stop (OK, Cancel, the two check boxes, track bar); End moves it to
+# The track bar is the sixth stop (OK, Cancel, the three check boxes, track bar); End moves it to
 # 200 %.
-run_dialog "speed to the right, Return" Tab Tab Tab Tab End Return
+run_dialog "speed to the right, Return" Tab Tab Tab Tab Tab End Return
 speed="$(wine reg query "$saver_key" /v Speed 2>/dev/null | tr -d '\r' | awk '/Speed/ {print $2, $3}')"
 [ "$speed" = "REG_DWORD 0xc8" ] && ok "OK stores the speed: $speed" || fail "speed after OK: '$speed'"
 clear_setting
-run_dialog "speed moved, Escape" Tab Tab Tab Tab End Escape
+run_dialog "speed moved, Escape" Tab Tab Tab Tab Tab End Escape
 [ -z "$(wine reg query "$saver_key" 2>/dev/null | tr -d '\r' | grep -i speed)" ] &&
   ok "Cancel stores no speed" || fail "Escape stored a speed"
 
@@ -171,8 +174,8 @@ dialog_button() {
   for _ in $(seq "$1"); do xdotool key Tab; sleep 0.2; done
   xdotool key space
 }
-# "Add pictures..." (five Tabs from OK), the three files named in the system's file dialog.
-if dialog_button 5 && chooser="$(wait_window 'Add pictures' 20)"; then
+# "Add pictures..." (six Tabs from OK), the three files named in the system's file dialog.
+if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
   sleep 0.5
   xdotool windowfocus "$chooser"
   xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1
@@ -220,8 +223,8 @@ done
 [ "$seen" -gt 0 ] && ok "the saver shows the user's pictures over the chat client's file" ||
   fail "no green or magenta of the user's pictures in the saver's screenshots"
 
-# "Remove my pictures" (six Tabs from OK), answered Yes.
-if dialog_button 6 && question="$(wait_window 'Your pictures' 20)"; then
+# "Remove my pictures" (seven Tabs from OK), answered Yes.
+if dialog_button 7 && question="$(wait_window 'Your pictures' 20)"; then
   sleep 0.3
   xdotool windowfocus "$question"; xdotool key y
   sleep 1
@@ -232,6 +235,63 @@ else
   fail "\"Remove my pictures\" asked nothing"
 fi
 [ ! -e "$own" ] && ok "\"Remove my pictures\" took the file away" || fail "the user's file is still there"
+wineserver_kill
+
+# ---------------------------------------------------------------- many pictures, and drops meanwhile
+# Twelve 24-megapixel photos take seconds to add: the dialog shows its progress meanwhile,
+# the file grows picture by picture, two drops onto proptool.exe started together add theirs
+# in between, and "Stop adding" (where the focus is while adding) keeps what was added.
+convert -size 6000x4000 gradient:'#2050A0'-'#E0C060' -attenuate 0.4 +noise Gaussian -quality 90 \
+  "$pictures/photo01.jpg" || fail "could not draw the photo"
+names=""
+for i in $(seq -w 2 12); do cp "$pictures/photo01.jpg" "$pictures/photo$i.jpg"; done
+for i in $(seq -w 1 12); do names="$names \"photo$i.jpg\""; done
+for n in dropA1 dropA2 dropB1 dropB2; do convert -size 64x48 'xc:#00FF00' "$pictures/$n.png"; done
+win() { wine winepath -w "$pictures/$1" 2>/dev/null | tr -d '\r'; }
+props_in_own() { "$proptool" list "$own" 2>/dev/null | tail -n1 | awk '{print $1}'; }
+if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
+  sleep 0.5
+  xdotool windowfocus "$chooser"
+  xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1
+  xdotool type --delay 20 "${names# }"; xdotool key Return
+  sleep 1
+  wine "$proptool_exe" "$(win dropA1.png)" "$(win dropA2.png)" </dev/null >"$work/dropA.txt" 2>&1 &
+  drop_a=$!
+  wine "$proptool_exe" "$(win dropB1.png)" "$(win dropB2.png)" </dev/null >"$work/dropB.txt" 2>&1 &
+  drop_b=$!
+  import -window root "$work/adding-1.png" 2>/dev/null; first="$(props_in_own)"
+  sleep 2
+  import -window root "$work/adding-2.png" 2>/dev/null; second="$(props_in_own)"
+  changed="$(differing_pixels "$work/adding-1.png" "$work/adding-2.png")"
+  if kill -0 "$dialog_pid" 2>/dev/null && [ "${changed:-0}" -gt 20 ] && [ "${second:-0}" -gt "${first:-0}" ]; then
+    ok "while adding, the dialog shows its progress ($changed pixels changed in 2 s) and the file grows ($first, then $second props)"
+  else
+    fail "while adding: $changed pixels changed, props $first then $second"
+  fi
+  xdotool windowfocus "$dialog"; xdotool key space
+  if report="$(wait_window 'Your pictures' 30)"; then
+    import -window root "$work/adding-report.png" 2>/dev/null
+    xdotool windowfocus "$report"; xdotool key Return
+  else
+    fail "no report after \"Stop adding\""
+  fi
+  sleep 0.5
+  xdotool windowfocus "$dialog"; xdotool key Escape
+  wait_exit "$dialog_pid" 20 || fail "the dialog did not close"
+  wait_exit "$drop_a" 60 && [ "$exit_code" = 0 ] || fail "the first drop: exit code '$exit_code' ($(cat "$work/dropA.txt"))"
+  wait_exit "$drop_b" 60 && [ "$exit_code" = 0 ] || fail "the second drop: exit code '$exit_code' ($(cat "$work/dropB.txt"))"
+  listed="$("$proptool" list "$own" 2>&1)"
+  photos="$(echo "$listed" | grep -c ' photo[0-9]*$')"
+  drops="$(echo "$listed" | grep -cE ' drop(A1|A2|B1|B2)$')"
+  if [ "$drops" = 4 ] && [ "$photos" -ge 1 ] && [ "$photos" -lt 12 ] &&
+    [ "$(echo "$listed" | tail -n1)" = "$((photos + 4)) props" ]; then
+    ok "both drops kept their pictures, and \"Stop adding\" kept the $photos photos added before it"
+  else
+    fail "after stopping, with two drops: $photos photos, $drops dropped pictures: $listed"
+  fi
+else
+  fail "\"Add pictures...\" opened no file dialog for the photos"
+fi
 wineserver_kill
 
 if [ "$failures" -ne 0 ]; then

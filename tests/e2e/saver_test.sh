@@ -112,6 +112,32 @@ if start_saver "keys"; then
   fi
 fi
 
+# ---------------------------------------------------------------- a damaged file of the user's
+# A damaged own prop file and the machine's samples (no chat-client file): the damaged file
+# is passed over and the samples show.
+if [ "$have_props" = 1 ]; then
+  unix_folder() { wine winepath -u "$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r'; }
+  own_dir="$(unix_folder APPDATA)/Orvane"
+  machine_dir="$(unix_folder ProgramData)/Orvane"
+  mkdir -p "$own_dir" "$machine_dir"
+  head -c 4096 /dev/zero | tr '\0' '\377' >"$own_dir/props.prp"
+  cp "$props" "$machine_dir/props.prp"
+  rm -f "$WINEPREFIX/drive_c/Program Files/TheKorrin/korrin.prp"
+  if start_saver "damaged own file"; then
+    import -window root "$work/saver-damaged-own.png" 2>/dev/null
+    lit="$(lit_pixels "$work/saver-damaged-own.png")"
+    if [[ "$lit" =~ ^[0-9]+$ ]] && [ "$lit" -gt 1000 ]; then
+      ok "with a damaged own file, the samples show ($lit pixels lit)"
+    else
+      fail "with a damaged own file, the picture is black ('$lit' pixels lit)"
+    fi
+    stop "$saver"
+    wineserver_kill
+  fi
+  rm -f "$own_dir/props.prp" "$machine_dir/props.prp"
+  install_props "$props"
+fi
+
 # ---------------------------------------------------------------- preview inside a host window
 # Wine keeps the OpenGL drawing of a child window of another process off the screen, so a
 # screenshot cannot show it; Wine's frame-rate trace of the saver shows that it draws.

@@ -3,7 +3,15 @@
 // and left as it is. Each picture answers whether it was added and, if not, why.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <set>
+#include <thread>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "pictures/own_prop_file.h"
 #include "resfile/resfile.h"
@@ -126,6 +134,110 @@ TEST_F(OwnPropFileTest, AFullOrForeignFileIsLeftAsItIs) {
     EXPECT_EQ(proptest::readBytes(own), bytes);
   }
   EXPECT_EQ(ResCurrentFile(), 0) << "every file was closed";
+}
+
+// Pictures a writer adds: `count` of them, each its own colour, named after `who`.
+std::vector<pictures::Path> drawPictures(const std::string& dir, const std::string& who, int count, int32_t side) {
+  std::vector<pictures::Path> paths;
+  for (int i = 0; i < count; ++i) {
+    paths.push_back(dir + "/" + who + std::to_string(i) + ".png");
+    EXPECT_TRUE(proptest::writeFile(paths.back(), proptest::asPng(draw(side, side, [&](int32_t x, int32_t y) {
+                                      return Rgba{uint8_t(i * 40), uint8_t(x ^ y), uint8_t(who[0]), 255};
+                                    }))));
+  }
+  return paths;
+}
+
+// The props' names in the file, which must read whole.
+std::multiset<std::string> namesIn(const std::string& own) {
+  OwnPropFile file;
+  OwnFileProblem problem;
+  EXPECT_TRUE(pictures::loadOwnPropFile(own, &file, &problem)) << int(problem.failure);
+  std::multiset<std::string> names;
+  for (const ResEntry& e : file.entries) names.insert(e.name);
+  return names;
+}
+
+// Two writers at once, each with its own lock and loads, as two programs would be: every
+// picture of both ends up in the file, each once, with ids of its own.
+TEST_F(OwnPropFileTest, TwoWritersAtOnceBothKeepTheirPictures) {
+  const auto first = drawPictures(dir, "a", 8, 64), second = drawPictures(dir, "b", 8, 64);
+  pictures::AddPicturesResult results[2];
+  std::thread other([&] { results[1] = pictures::addPicturesToOwnFile(own, second, nullptr); });
+  results[0] = pictures::addPicturesToOwnFile(own, first, nullptr);
+  other.join();
+  EXPECT_EQ(results[0].added + results[1].added, 16u);
+  const std::multiset<std::string> names = namesIn(own);
+  EXPECT_EQ(names.size(), 16u);
+  for (const auto& picture : first) EXPECT_EQ(names.count(picture.stem().string()), 1u) << picture;
+  for (const auto& picture : second) EXPECT_EQ(names.count(picture.stem().string()), 1u) << picture;
+}
+
+// A writer killed part way (SIGKILL, no chance to tidy up) leaves a file that reads whole
+// with the pictures it had added, in order; its lock file and temporary file block no later
+// writer, which adds to what is there.
+TEST_F(OwnPropFileTest, AWriterKilledPartWayLosesAtMostThePictureInHand) {
+  const auto paths = drawPictures(dir, "k", 40, 1200);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    pictures::addPicturesToOwnFile(own, paths, nullptr);
+    _exit(0);
+  }
+  size_t seen = 0;
+  for (int i = 0; i < 600 && seen < 3; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    OwnPropFile file;
+    OwnFileProblem problem;
+    if (pictures::loadOwnPropFile(own, &file, &problem)) seen = file.loaded;
+  }
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended before it was killed: make its pictures larger";
+  EXPECT_GE(seen, 3u) << "pictures are saved as they are added";
+  const std::multiset<std::string> names = namesIn(own);
+  EXPECT_GE(names.size(), seen);
+  EXPECT_LT(names.size(), paths.size());
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names.count("k" + std::to_string(i)), 1u) << i;
+
+  const auto later = pictures::addPicturesToOwnFile(own, {sea}, nullptr);
+  EXPECT_EQ(later.added, 1u);
+  EXPECT_EQ(later.held, names.size() + 1);
+}
+
+// Memory that cannot be had for one picture (a small address space, as a 32-bit program
+// has) refuses that picture and the adding goes on with the next. In a child process whose
+// address space is held to what it uses now and a little more.
+TEST_F(OwnPropFileTest, APictureWithoutMemoryToReadItIsRefusedAndTheNextAdded) {
+  // Its decoded pixels (36 MB) alone are more than the room left, and too large for any free
+  // block the process may hold.
+  const std::string big = dir + "/big0.png";
+  ASSERT_TRUE(proptest::writeFile(big, proptest::asPng(draw(3000, 3000, [](int32_t, int32_t) { return Rgba{9, 9, 9, 255}; }))));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%ld", &pages) != 1) _exit(3);
+    std::fclose(statm);
+    const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(16) << 20);
+    const rlimit held{limit, limit};
+    if (setrlimit(RLIMIT_AS, &held) != 0) _exit(3);
+    struct Outcomes : pictures::AddPicturesObserver {
+      std::vector<PictureFailure> failures;
+      void done(size_t, const pictures::Path&, const pictures::PictureProp& prop) override {
+        failures.push_back(prop.problem.failure);
+      }
+    } outcomes;
+    pictures::addPicturesToOwnFile(own, {big, sea}, &outcomes);
+    _exit(outcomes.failures == std::vector<PictureFailure>{PictureFailure::kOutOfMemory, PictureFailure::kNone} ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the adding ended the program";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the large picture was not refused for memory, or the next not added";
+  EXPECT_EQ(namesIn(own), (std::multiset<std::string>{"sea"}));
 }
 
 }  // namespace

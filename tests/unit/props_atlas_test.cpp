@@ -104,6 +104,25 @@ TEST_F(PropAtlasTest, AFirstFileThatOpensEndsTheSearchEvenWhenItsMapIsRefused) {
   EXPECT_EQ(FileTableCount(), streams) << "the refused file is closed";
 }
 
+// Past the two fixed paths, a file that opens but yields no prop (empty, damaged, or holding
+// other resources only) is passed over for the next one; a fixed path that opens still ends
+// the search (above).
+TEST_F(PropAtlasTest, FilesBeyondTheFixedPathsThatYieldNoPropArePassedOver) {
+  ResEntry icon = proptest::propEntry(600, numberedProp(1));
+  icon.type = resTypeCode('I', 'c', 'o', 'n');
+  std::vector<uint8_t> refusedMap = ResBuildFile(numberedProps(3));
+  refusedMap[15] = 0x40;
+  const std::string samples = write("samples.prp", ResBuildFile(numberedProps(4)));
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+           {"empty.prp", {}}, {"garbage.prp", std::vector<uint8_t>(300, 0xFF)}, {"refused.prp", refusedMap},
+           {"icons.prp", ResBuildFile({icon})}}) {
+    setPropFileCandidates({"/nonexistent/first.prp", write(name, bytes), samples});
+    EXPECT_EQ(buildPropAtlasPixels(buffer.data()), 4) << name;
+    EXPECT_EQ(numberAt(3), 3) << name;
+    EXPECT_EQ(ResCurrentFile(), 0) << name;
+  }
+}
+
 // Every prop of a small file, in reference order, also from a file whose map comes before
 // its data, whose lists lie in reverse order with filler between them, whose props' data
 // runs backwards and whose 'Prop' type is not the first.

@@ -90,13 +90,13 @@ TEST_F(ProptoolDropTest, DroppedPicturesAreAddedALineEach) {
   ToolRun first = proptoolRun({a, b});
   ASSERT_EQ(first.code, 0) << first.out << first.err;
   EXPECT_EQ(lines(first.out), (std::vector<std::string>{"Adding 2 pictures to " + own,
-                                                        "  sun.png: prop 516, 44x29 (scaled from 300x200)",
-                                                        "  sea.bmp: prop 517, 20x30", "2 props added; " + own +
+                                                        "  1/2 sun.png: prop 516, 44x29 (scaled from 300x200)",
+                                                        "  2/2 sea.bmp: prop 517, 20x30", "2 props added; " + own +
                                                         " holds 2 props."}));
   ToolRun mixed = proptoolRun({a, file("readme.txt", {'n', 'o'}), b});
   EXPECT_EQ(mixed.code, 1);
   EXPECT_EQ(lines(mixed.out)[2],
-            "  readme.txt: not added, not a picture proptool reads (PNG, JPEG, BMP or GIF)");
+            "  2/3 readme.txt: not added, not a picture proptool reads (PNG, JPEG, BMP or GIF)");
 
   // 528 props: one more fits, the next is refused with the reason.
   std::vector<ResEntry> many;
@@ -104,7 +104,7 @@ TEST_F(ProptoolDropTest, DroppedPicturesAreAddedALineEach) {
   ASSERT_TRUE(proptest::writeFile(own, ResBuildFile(many)));
   ToolRun full = proptoolRun({a, b});
   EXPECT_EQ(full.code, 1);
-  EXPECT_EQ(lines(full.out)[2], "  sea.bmp: not added, the file is full (529 props, as many as the saver shows at once)");
+  EXPECT_EQ(lines(full.out)[2], "  2/2 sea.bmp: not added, the file is full (529 props, as many as the saver shows at once)");
 
   // A file holding more than props: not rewritten, nothing added.
   ResEntry icon = proptest::propEntry(600, proptest::rowProp({7}));

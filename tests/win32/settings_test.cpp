@@ -687,12 +687,12 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
                                              DS_SETFONT));
   EXPECT_EQ(r.dword(), 0u);  // extended style
   const uint16_t count = r.word();
-  ASSERT_EQ(count, 14);
+  ASSERT_EQ(count, 16);
   const int16_t x = static_cast<int16_t>(r.word()), y = static_cast<int16_t>(r.word());
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 0);
   EXPECT_EQ(r.word(), 246);
-  EXPECT_EQ(r.word(), 160);
+  EXPECT_EQ(r.word(), 178);
   EXPECT_EQ(r.nameOrOrdinal(), "");  // no menu
   EXPECT_EQ(r.nameOrOrdinal(), "");  // the default dialog class
   EXPECT_EQ(r.text(), "Config dialog");
@@ -711,11 +711,13 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
       {label, 9, 74, 30, 8, 0xffff, "#130", "Slower"},
       {TBS_HORZ | TBS_AUTOTICKS | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 40, 70, 140, 16, 1010, "MSCTLS_TRACKBAR32", ""},
       {label, 184, 74, 30, 8, 0xffff, "#130", "Faster"},
-      {BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 7, 92, 233, 50, 0xffff, "#128", "Your pictures"},
+      {BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 7, 92, 233, 68, 0xffff, "#128", "Your pictures"},
       {label, 14, 104, 222, 8, 1011, "#130", ""},
       {push, 14, 120, 80, 14, 1012, "#128", "Add pictures..."},
       {push, 100, 120, 90, 14, 1013, "#128", "Remove my pictures"},
-      {label, 7, 148, 80, 8, 0xffff, "#130", "Version 1.0"},
+      {WS_CHILD | WS_BORDER, 14, 141, 160, 10, 1014, "MSCTLS_PROGRESS32", ""},
+      {BS_PUSHBUTTON | WS_CHILD | WS_TABSTOP, 180, 139, 56, 14, 1015, "#128", "Stop adding"},
+      {label, 7, 166, 80, 8, 0xffff, "#130", "Version 1.0"},
   };
   for (const ItemExpectation& e : items) {
     SCOPED_TRACE(e.text);
@@ -749,7 +751,8 @@ TEST(Resources, DialogWindowHasTheCaptionAndControlsInOrder) {
   const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, ORVANE_CONTROL_MAIN_MONITOR_ONLY,
                      ORVANE_CONTROL_SAVE_POWER, 0xffff, 0xffff,
                      ORVANE_CONTROL_SPEED, 0xffff, 0xffff,
-                     ORVANE_CONTROL_PICTURES_LINE, ORVANE_CONTROL_ADD_PICTURES, ORVANE_CONTROL_REMOVE_PICTURES, 0xffff};
+                     ORVANE_CONTROL_PICTURES_LINE, ORVANE_CONTROL_ADD_PICTURES, ORVANE_CONTROL_REMOVE_PICTURES,
+                     ORVANE_CONTROL_ADDING_PROGRESS, ORVANE_CONTROL_STOP_ADDING, 0xffff};
   HWND child = GetWindow(dialog, GW_CHILD);
   for (int id : ids) {
     ASSERT_NE(child, nullptr);

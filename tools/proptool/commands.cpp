@@ -285,40 +285,76 @@ int commandAtlas(const std::vector<std::string>& args, std::ostream& out, std::o
   return kExitOK;
 }
 
+// Tells on the terminal (or the console a drop opened) how the adding goes, a line a
+// picture: its number and name as soon as it is read, then what became of it.
+class TerminalObserver : public pictures::AddPicturesObserver {
+ public:
+  TerminalObserver(const std::vector<std::string>& paths, const std::string& own, std::ostream& out, std::ostream& err)
+      : paths_(paths), own_(own), out_(out), err_(err) {}
+  void reading(size_t index, size_t count, const pictures::Path&) override {
+    out_ << "  " << index + 1 << "/" << count << " " << baseName(paths_[index]) << ": " << std::flush;
+    open_ = true;
+  }
+  void done(size_t index, const pictures::Path&, const PictureProp& prop) override {
+    open_ = false;
+    if (!prop.made()) {
+      // The message names the picture by its full path; here the line names it already.
+      const std::string& picture = paths_[index];
+      std::string reason = pictureProblemText(picture, prop.problem);
+      if (reason.compare(0, picture.size() + 2, picture + ": ") == 0) reason.erase(0, picture.size() + 2);
+      out_ << "not added, " << reason << std::endl;
+      return;
+    }
+    out_ << "prop " << prop.id << ", " << prop.size.width << "x" << prop.size.height;
+    if (prop.size.width != prop.pictureSize.width || prop.size.height != prop.pictureSize.height)
+      out_ << " (scaled from " << prop.pictureSize.width << "x" << prop.pictureSize.height << ")";
+    out_ << std::endl;
+  }
+  bool keepWaiting(double seconds) override {
+    if (seconds >= 3.0 && !told_) {
+      told_ = true;
+      if (open_) out_ << std::endl;
+      open_ = false;
+      err_ << "proptool: waiting: another program is adding pictures to " << own_ << std::endl;
+    }
+    return true;
+  }
+  bool lineOpen() const { return open_; }
+
+ private:
+  const std::vector<std::string>& paths_;
+  const std::string& own_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool open_ = false;  // a picture's line waits for its outcome
+  bool told_ = false;
+};
+
 // Pictures given alone, as when they are dropped onto the program: each becomes a prop
-// appended to the user's own prop file (pictures/own_prop_file.h), one line each.
+// appended to the user's own prop file (pictures/own_prop_file.h) and saved before the next
+// is read, one line each.
 int commandAddPictures(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
   const std::string path = userPropFilePath();
   if (path.empty()) return failure(err, "cannot tell where your prop file belongs (no home folder)");
-  pictures::OwnPropFile own;
-  pictures::OwnFileProblem problem;
-  if (!pictures::loadOwnPropFile(nativePath(path), &own, &problem))
-    return failure(err, ownFileProblemText(path, problem));
+  std::vector<pictures::Path> pictureFiles;
+  for (const std::string& picture : paths) pictureFiles.push_back(nativePath(picture));
 
-  out << "Adding " << paths.size() << (paths.size() == 1 ? " picture" : " pictures") << " to " << path << "\n";
-  size_t failed = 0;
-  for (const std::string& picture : paths) {
-    const std::string name = baseName(picture);
-    const PictureProp prop = pictures::addPictureToOwnFile(&own, nativePath(picture));
-    if (!prop.made()) {
-      // The message names the picture by its full path; here the list names it already.
-      std::string reason = pictureProblemText(picture, prop.problem);
-      if (reason.compare(0, picture.size() + 2, picture + ": ") == 0) reason.erase(0, picture.size() + 2);
-      out << "  " << name << ": not added, " << reason << "\n";
-      ++failed;
-      continue;
-    }
-    out << "  " << name << ": prop " << prop.id << ", " << prop.size.width << "x" << prop.size.height;
-    if (prop.size.width != prop.pictureSize.width || prop.size.height != prop.pictureSize.height)
-      out << " (scaled from " << prop.pictureSize.width << "x" << prop.pictureSize.height << ")";
-    out << "\n";
-  }
-  pictures::FileProblem saving;
-  if (!pictures::saveOwnPropFile(own, &saving)) return failure(err, fileProblemText(saving) + "; no picture was added");
-  const size_t added = own.entries.size() - own.loaded;
-  out << added << (added == 1 ? " prop" : " props") << " added; " << path << " holds " << own.entries.size()
-      << (own.entries.size() == 1 ? " prop" : " props") << ".\n";
-  return failed ? kExitFailed : kExitOK;
+  out << "Adding " << paths.size() << (paths.size() == 1 ? " picture" : " pictures") << " to " << path << std::endl;
+  TerminalObserver observer(paths, path, out, err);
+  const pictures::AddPicturesResult result = pictures::addPicturesToOwnFile(nativePath(path), pictureFiles, &observer);
+  if (observer.lineOpen()) out << "not added" << std::endl;
+  if (result.tried == 0 && result.ownFile.failure != pictures::OwnFileFailure::kNone)
+    return failure(err, ownFileProblemText(path, result.ownFile));
+  const size_t rest = paths.size() - result.tried;
+  if (result.ownFile.failure != pictures::OwnFileFailure::kNone)
+    err << "proptool: " << ownFileProblemText(path, result.ownFile) << "\n";
+  if (result.save.failure != pictures::FileFailure::kNone)
+    err << "proptool: " << fileProblemText(result.save) << "; the file was left as it was\n";
+  out << result.added << (result.added == 1 ? " prop" : " props") << " added; " << path << " holds " << result.held
+      << (result.held == 1 ? " prop" : " props") << ".";
+  if (rest > 0) out << " " << rest << (rest == 1 ? " picture was" : " pictures were") << " not tried.";
+  out << std::endl;
+  return result.added == paths.size() ? kExitOK : kExitFailed;
 }
 
 int commandHelp(std::ostream& out) {
@@ -326,8 +362,9 @@ int commandHelp(std::ostream& out) {
   out << "proptool: makes and inspects prop files, the pictures of the Orvane screen saver.\n"
          "\n"
          "  proptool PICTURE...\n"
-         "      adds the pictures to your own prop file, which the saver shows when the chat\n"
-         "      client's prop file is not there:\n"
+         "      adds the pictures to your own prop file, each saved as it is added. Once it\n"
+         "      holds a prop, the saver shows it ahead of any other prop file (on Linux it\n"
+         "      is always the first place looked at):\n"
          "      "
       << (own.empty() ? "(unknown: no home folder)" : own) << "\n"
       << "      (on Windows, drop pictures onto proptool.exe). At most " << kOwnFileMaxProps << " props.\n"

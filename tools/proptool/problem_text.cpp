@@ -33,6 +33,7 @@ std::string pictureProblemText(const std::string& name, const pictures::PictureP
       return name + ": " + std::to_string(problem.width) + "x" + std::to_string(problem.height) +
              " is larger than proptool reads (" + std::to_string(problem.limitPixels / 1000000) + " megapixels, " +
              std::to_string(pictures::kPictureMaxSide) + " pixels a side)";
+    case PictureFailure::kOutOfMemory: return name + ": too large to read on this computer (not enough memory)";
     case PictureFailure::kTooManyRows:
       return name + ": " + std::to_string(problem.height) +
              " rows; a prop holds at most 64 rows (its byte order is told by its height)";

@@ -16,6 +16,7 @@ std::string reason(const pictures::PictureProblem& p) {
     case PictureFailure::kDamaged: return "it is a damaged " + (p.format.empty() ? std::string("picture") : p.format + " file");
     case PictureFailure::kTooLarge:
       return "it is too large (" + std::to_string(p.width) + " x " + std::to_string(p.height) + " pixels)";
+    case PictureFailure::kOutOfMemory: return "it is too large to read on this computer";
     case PictureFailure::kTooManyRows:
     case PictureFailure::kCannotEncode: return "it cannot be made into a sprite";
     case PictureFailure::kOwnFileFull:
@@ -53,37 +54,60 @@ int32_t trackPositionFromSpeed(int32_t speed) {
   return best;
 }
 
-std::string ownPicturesLine(int32_t count, bool readable) {
-  if (!readable) return "Your pictures file cannot be read; remove it to start again.";
+std::string ownPicturesLine(int32_t count, pictures::OwnFileFailure failure) {
+  if (failure == pictures::OwnFileFailure::kDamaged) return "Your pictures file is damaged; remove it to start again.";
+  if (failure != pictures::OwnFileFailure::kNone) return "Your pictures file cannot be read; remove it to start again.";
   if (count <= 0) return "No pictures of your own yet.";
   if (count == 1) return "1 picture of your own is shown.";
   return std::to_string(count) + " pictures of your own are shown.";
 }
 
-std::string addPicturesReport(const std::vector<PictureOutcome>& outcomes, const pictures::OwnFileProblem* ownFile,
-                              const pictures::FileProblem* saveProblem) {
+std::string addingPicturesLine(size_t index, size_t count, const std::string& name) {
+  return "Adding " + std::to_string(index + 1) + " of " + std::to_string(count) + ": " + name;
+}
+
+std::string removePicturesQuestion(int32_t count, bool toRecycleBin) {
+  const std::string start = "Remove your pictures (" + std::to_string(count) + ") from the saver? ";
+  return start + (toRecycleBin ? "Their file goes to the Recycle Bin, from where it can be restored."
+                               : "Their file cannot go to the Recycle Bin here: it will be deleted for good.");
+}
+
+std::string addPicturesReport(const std::vector<PictureOutcome>& outcomes, size_t chosen,
+                              const pictures::AddPicturesResult& result) {
   using pictures::OwnFileFailure;
-  if (ownFile && ownFile->failure != OwnFileFailure::kNone) {
-    const char* why = ownFile->failure == OwnFileFailure::kDamaged   ? "it is damaged"
-                      : ownFile->failure == OwnFileFailure::kForeign ? "it holds more than pictures"
-                      : ownFile->failure == OwnFileFailure::kIsFolder ? "a folder has its name"
-                                                                      : "it cannot be read";
-    return std::string("No picture was added: your pictures file was left as it is, because ") + why +
-           fileReason(ownFile->file) + ".";
+  std::string why;  // why the adding ended early, when it did
+  if (result.ownFile.failure != OwnFileFailure::kNone) {
+    const OwnFileFailure f = result.ownFile.failure;
+    why = std::string("your pictures file was left as it is, because ") +
+          (f == OwnFileFailure::kDamaged   ? "it is damaged"
+           : f == OwnFileFailure::kForeign ? "it holds more than pictures"
+           : f == OwnFileFailure::kIsFolder ? "a folder has its name"
+                                            : "it cannot be read") +
+          fileReason(result.ownFile.file);
+  } else if (result.save.failure != pictures::FileFailure::kNone) {
+    why = "your pictures file cannot be written" + fileReason(result.save);
   }
-  if (saveProblem && saveProblem->failure != pictures::FileFailure::kNone) {
-    return "No picture was added: your pictures file cannot be written" + fileReason(*saveProblem) + ".";
-  }
-  int32_t added = 0;
-  std::string refused;
+  if (outcomes.empty() && !why.empty()) return "No picture was added: " + why + ".";
+
+  std::string added, refused;
+  int32_t addedCount = 0;
   for (const PictureOutcome& o : outcomes) {
     if (o.problem.failure == pictures::PictureFailure::kNone) {
-      ++added;
+      added += (addedCount++ ? ", " : ": ") + o.name;
     } else {
       refused += "\n" + o.name + ": " + reason(o.problem) + ".";
     }
   }
-  std::string text = added == 0 ? "No picture was added." : added == 1 ? "1 picture was added." : std::to_string(added) + " pictures were added.";
+  std::string text = addedCount == 0   ? std::string("No picture was added.")
+                     : addedCount == 1 ? "1 picture was added" + added + "."
+                                       : std::to_string(addedCount) + " pictures were added" + added + ".";
   if (!refused.empty()) text += "\n\nNot added:" + refused;
+  const size_t rest = chosen > outcomes.size() ? chosen - outcomes.size() : 0;
+  if (rest > 0) {
+    if (!why.empty()) why[0] = char(why[0] - 'a' + 'A');
+    text += "\n\n" + (why.empty() ? std::string("You stopped the adding") : why) + ": " +
+            (rest == 1 ? std::string("the other picture was") : "the other " + std::to_string(rest) + " pictures were") +
+            " not tried.";
+  }
   return text;
 }

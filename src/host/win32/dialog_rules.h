@@ -15,9 +15,16 @@ int32_t speedFromTrackPosition(int32_t position);
 // The position nearest to a speed (any stored speed, out of range or not, lands in range).
 int32_t trackPositionFromSpeed(int32_t speed);
 
-// The line under "Your pictures": how many props the user's own prop file holds; `readable`
-// false for a file there that cannot be read.
-std::string ownPicturesLine(int32_t count, bool readable);
+// The line under "Your pictures": how many props the user's own prop file holds, or why a
+// file there cannot be read (`failure` not kNone).
+std::string ownPicturesLine(int32_t count, pictures::OwnFileFailure failure);
+
+// The same line while pictures are added: "Adding 12 of 40: Beach.jpg" (`index` from 0).
+std::string addingPicturesLine(size_t index, size_t count, const std::string& name);
+
+// The question before "Remove my pictures" removes anything: to the Recycle Bin, or, where
+// the file cannot go there, deleted for good.
+std::string removePicturesQuestion(int32_t count, bool toRecycleBin);
 
 // One picture the dialog was given: its file name and what became of it.
 struct PictureOutcome {
@@ -25,8 +32,8 @@ struct PictureOutcome {
   pictures::PictureProblem problem;
 };
 
-// The report after "Add pictures...": how many were added, then each refused picture by name
-// with its reason. `fileProblem` is set when the user's file itself could not be read or
-// written, in which case nothing was added.
-std::string addPicturesReport(const std::vector<PictureOutcome>& outcomes, const pictures::OwnFileProblem* ownFile,
-                              const pictures::FileProblem* saveProblem);
+// The report after "Add pictures...": which were added, each refused picture by name with
+// its reason, and, when the adding ended before the last of the `chosen` pictures, why and
+// how many were not tried. `outcomes` are those of the pictures tried, in order.
+std::string addPicturesReport(const std::vector<PictureOutcome>& outcomes, size_t chosen,
+                              const pictures::AddPicturesResult& result);

@@ -42,39 +42,131 @@ OwnPicturesState ReadOwnPicturesState() {
   state.exists = true;
   pictures::OwnPropFile file;
   pictures::OwnFileProblem problem;
-  state.readable = pictures::loadOwnPropFile(path, &file, &problem);
-  state.count = state.readable ? static_cast<int32_t>(file.loaded) : 0;
+  if (!pictures::loadOwnPropFile(path, &file, &problem)) state.failure = problem.failure;
+  state.count = static_cast<int32_t>(file.loaded);
   return state;
 }
 
-std::string AddOwnPictures(const std::vector<pictures::Path>& pictureFiles) {
-  const pictures::Path path = OwnPicturesFile();
-  pictures::OwnPropFile file;
-  pictures::OwnFileProblem problem;
-  if (path.empty()) {
-    problem.failure = pictures::OwnFileFailure::kFile;
-    return addPicturesReport({}, &problem, nullptr);
+namespace {
+
+// Tells the window how the adding goes; the stop asked for by the window is read here.
+class PostingObserver : public pictures::AddPicturesObserver {
+ public:
+  PostingObserver(HWND window, const std::atomic<bool>* stop, std::vector<PictureOutcome>* outcomes)
+      : window_(window), stop_(stop), outcomes_(outcomes) {}
+  bool stopRequested() override { return *stop_; }
+  void reading(size_t index, size_t, const pictures::Path&) override {
+    PostMessageW(window_, kAddingPictureMessage, index, 0);
   }
-  if (!pictures::loadOwnPropFile(path, &file, &problem)) return addPicturesReport({}, &problem, nullptr);
-  std::vector<PictureOutcome> outcomes;
-  for (const pictures::Path& picture : pictureFiles) {
-    outcomes.push_back({pictures::pathText(picture.filename()), pictures::addPictureToOwnFile(&file, picture).problem});
+  void done(size_t, const pictures::Path& picture, const pictures::PictureProp& prop) override {
+    outcomes_->push_back({pictures::pathText(picture.filename()), prop.problem});
   }
-  pictures::FileProblem saveProblem;
-  if (!pictures::saveOwnPropFile(file, &saveProblem)) return addPicturesReport(outcomes, nullptr, &saveProblem);
-  return addPicturesReport(outcomes, nullptr, nullptr);
+  bool keepWaiting(double seconds) override {
+    if (seconds >= kWaitNoticeSeconds && !told_) {
+      told_ = true;
+      PostMessageW(window_, kAddingWaitingMessage, 0, 0);
+    }
+    return !*stop_;
+  }
+
+ private:
+  static constexpr double kWaitNoticeSeconds = 3.0;
+  HWND window_;
+  const std::atomic<bool>* stop_;
+  std::vector<PictureOutcome>* outcomes_;
+  bool told_ = false;
+};
+
+}  // namespace
+
+OwnPicturesAdding::OwnPicturesAdding(HWND window, std::vector<pictures::Path> pictureFiles)
+    : window_(window), pictureFiles_(std::move(pictureFiles)) {
+  thread_ = std::thread([this] { run(); });
 }
 
-bool RecycleOwnPictures() {
+OwnPicturesAdding::~OwnPicturesAdding() {
+  stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+void OwnPicturesAdding::run() {
+  const pictures::Path path = OwnPicturesFile();
+  if (path.empty()) {
+    result_.ownFile.failure = pictures::OwnFileFailure::kFile;
+  } else {
+    PostingObserver observer(window_, &stopRequested_, &outcomes_);
+    result_ = pictures::addPicturesToOwnFile(path, pictureFiles_, &observer);
+  }
+  PostMessageW(window_, kAddingDoneMessage, 0, 0);
+}
+
+std::string OwnPicturesAdding::finish() {
+  if (thread_.joinable()) thread_.join();
+  return addPicturesReport(outcomes_, pictureFiles_.size(), result_);
+}
+
+namespace {
+
+// A DWORD under one of the current user's keys, or `fallback`.
+DWORD userDword(const wchar_t* key, const wchar_t* name, DWORD fallback) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return fallback;
+  DWORD value = 0, type = 0, size = sizeof value;
+  const bool read = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+                    type == REG_DWORD && size == sizeof value;
+  RegCloseKey(opened);
+  return read ? value : fallback;
+}
+
+}  // namespace
+
+bool OwnPicturesGoToRecycleBin() {
+  const pictures::Path path = OwnPicturesFile();
+  wchar_t root[MAX_PATH + 1] = {};
+  if (path.empty() || !GetVolumePathNameW(path.c_str(), root, MAX_PATH)) return false;
+  // A network folder (a redirected roaming folder) has no Recycle Bin.
+  if (GetDriveTypeW(root) == DRIVE_REMOTE || (root[0] == L'\\' && root[1] == L'\\' && root[2] != L'?')) return false;
+  SHQUERYRBINFO bin{};
+  bin.cbSize = sizeof bin;
+  if (FAILED(SHQueryRecycleBinW(root, &bin))) return false;
+  // Turned off by policy, for every drive, or for this volume.
+  if (userDword(L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", L"NoRecycleFiles", 0) != 0 ||
+      userDword(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket", L"NukeOnDelete", 0) != 0)
+    return false;
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (GetVolumeNameForVolumeMountPointW(root, volume, MAX_PATH)) {
+    // "\\?\Volume{GUID}\": its settings are under the GUID.
+    std::wstring guid = volume;
+    const size_t open = guid.find(L'{'), close = guid.find(L'}');
+    if (open != std::wstring::npos && close != std::wstring::npos && close > open) {
+      const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\" +
+                               guid.substr(open, close - open + 1);
+      if (userDword(key.c_str(), L"NukeOnDelete", 0) != 0) return false;
+    }
+  }
+  return true;
+}
+
+bool RemoveOwnPictures(bool toRecycleBin) {
   const pictures::Path path = OwnPicturesFile();
   if (path.empty()) return false;
-  std::wstring from = path.wstring();
-  from.push_back(L'\0');  // the list of files ends with an empty name
-  SHFILEOPSTRUCTW operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  SHFileOperationW(&operation);
+  // Not while a program is adding to it, which would write it back; a few seconds at most.
+  pictures::FileLock lock;
+  pictures::FileProblem ignoredProblem;
+  if (!lock.acquire(pictures::ownFileLockPath(path), [](double seconds) { return seconds < 5.0; }, &ignoredProblem))
+    return false;
+  if (toRecycleBin) {
+    std::wstring from = path.wstring();
+    from.push_back(L'\0');  // the list of files ends with an empty name
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    // Should the system find no bin after all, it asks before deleting for good.
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_WANTNUKEWARNING;
+    SHFileOperationW(&operation);
+  } else {
+    DeleteFileW(path.c_str());
+  }
   std::error_code ignored;
   return !std::filesystem::exists(path, ignored);
 }

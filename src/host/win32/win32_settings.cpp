@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,11 +114,16 @@ std::wstring wideText(const std::string& utf8) {
   return std::wstring(wide.begin(), wide.end());
 }
 
+// The pictures being added, while they are; one dialog is open at a time.
+std::unique_ptr<OwnPicturesAdding> adding;
+// The button (IDOK, IDCANCEL) that closes the dialog once the adding has stopped, or 0.
+int closeWhenAdded = 0;
+
 // The line about the user's own pictures, and "Remove my pictures" only while there is a
 // file to remove.
 void showOwnPictures(HWND dialog) {
   const OwnPicturesState state = ReadOwnPicturesState();
-  SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, wideText(ownPicturesLine(state.count, state.readable)).c_str());
+  SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, wideText(ownPicturesLine(state.count, state.failure)).c_str());
   HWND remove = GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES);
   // A button disabled while it has the focus would leave the keyboard nowhere: the focus
   // moves on to "Add pictures..." first.
@@ -126,21 +132,72 @@ void showOwnPictures(HWND dialog) {
   EnableWindow(remove, state.exists);
 }
 
+// While pictures are added: the progress bar and "Stop adding" shown, the focus on it, and
+// the two buttons that change the file off; afterwards the other way round.
+void showAdding(HWND dialog, bool on) {
+  HWND stop = GetDlgItem(dialog, ORVANE_CONTROL_STOP_ADDING);
+  HWND add = GetDlgItem(dialog, ORVANE_CONTROL_ADD_PICTURES);
+  EnableWindow(stop, on);
+  if (on) ShowWindow(stop, SW_SHOW);
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(on ? stop : add), TRUE);
+  if (!on) ShowWindow(stop, SW_HIDE);
+  ShowWindow(GetDlgItem(dialog, ORVANE_CONTROL_ADDING_PROGRESS), on ? SW_SHOW : SW_HIDE);
+  EnableWindow(add, !on);
+  if (on) EnableWindow(GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES), FALSE);
+}
+
 void addPictures(HWND dialog) {
-  const std::vector<pictures::Path> chosen = ChoosePictures(dialog);
+  std::vector<pictures::Path> chosen = ChoosePictures(dialog);
   if (chosen.empty()) return;
-  const std::string report = AddOwnPictures(chosen);
+  SendDlgItemMessageA(dialog, ORVANE_CONTROL_ADDING_PROGRESS, PBM_SETRANGE32, 0, static_cast<LPARAM>(chosen.size()));
+  SendDlgItemMessageA(dialog, ORVANE_CONTROL_ADDING_PROGRESS, PBM_SETPOS, 0, 0);
+  showAdding(dialog, true);
+  adding = std::make_unique<OwnPicturesAdding>(dialog, std::move(chosen));
+}
+
+// The adding thread has reached picture `index`.
+void showAddingPicture(HWND dialog, size_t index) {
+  if (!adding || index >= adding->pictureFiles().size()) return;
+  const std::string name = pictures::pathText(adding->pictureFiles()[index].filename());
+  SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE,
+                  wideText(addingPicturesLine(index, adding->pictureFiles().size(), name)).c_str());
+  SendDlgItemMessageA(dialog, ORVANE_CONTROL_ADDING_PROGRESS, PBM_SETPOS, index, 0);
+}
+
+// The adding has ended: the dialog as it was, the report, or the dialog closed when OK or
+// Cancel was pressed meanwhile.
+void finishAdding(HWND dialog) {
+  if (!adding) return;
+  const std::string report = adding->finish();
+  adding.reset();
+  showAdding(dialog, false);
   showOwnPictures(dialog);
+  if (closeWhenAdded != 0) {
+    EndDialog(dialog, closeWhenAdded);
+    closeWhenAdded = 0;
+    return;
+  }
   MessageBoxW(dialog, wideText(report).c_str(), L"Your pictures", MB_OK | MB_ICONINFORMATION);
+}
+
+// OK and Cancel while pictures are added: the adding stops after the picture in hand, and
+// the dialog closes when it has.
+bool closeAfterAdding(HWND dialog, int button) {
+  if (!adding) return false;
+  closeWhenAdded = button;
+  adding->stop();
+  EnableWindow(GetDlgItem(dialog, ORVANE_CONTROL_STOP_ADDING), FALSE);
+  SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, L"Stopping after the picture in hand...");
+  return true;
 }
 
 void removePictures(HWND dialog) {
   const OwnPicturesState state = ReadOwnPicturesState();
-  const std::string question = "Remove your pictures (" + std::to_string(state.count) +
-                               ") from the saver? Their file goes to the Recycle Bin, from where it can be restored.";
+  const bool toRecycleBin = OwnPicturesGoToRecycleBin();
+  const std::string question = removePicturesQuestion(state.count, toRecycleBin);
   if (MessageBoxW(dialog, wideText(question).c_str(), L"Your pictures", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
     return;
-  const bool removed = RecycleOwnPictures();
+  const bool removed = RemoveOwnPictures(toRecycleBin);
   showOwnPictures(dialog);
   if (!removed) MessageBoxW(dialog, L"Your pictures file could not be removed.", L"Your pictures", MB_OK | MB_ICONWARNING);
 }
@@ -169,6 +226,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
+          if (closeAfterAdding(dialog, IDOK)) return FALSE;
           // Saved even when nothing changed, so OK always leaves a stored 0 or 1. A speed
           // between two marks stays as it is unless the track bar was moved.
           if (saverSettings != nullptr) {
@@ -187,17 +245,38 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           EndDialog(dialog, IDOK);
           return FALSE;
         case IDCANCEL:
+          if (closeAfterAdding(dialog, IDCANCEL)) return FALSE;
           EndDialog(dialog, IDCANCEL);
           return FALSE;
         case ORVANE_CONTROL_ADD_PICTURES:
-          if (HIWORD(wParam) == BN_CLICKED) addPictures(dialog);
+          if (HIWORD(wParam) == BN_CLICKED && !adding) addPictures(dialog);
           return FALSE;
         case ORVANE_CONTROL_REMOVE_PICTURES:
-          if (HIWORD(wParam) == BN_CLICKED) removePictures(dialog);
+          if (HIWORD(wParam) == BN_CLICKED && !adding) removePictures(dialog);
+          return FALSE;
+        case ORVANE_CONTROL_STOP_ADDING:
+          if (HIWORD(wParam) == BN_CLICKED && adding) {
+            adding->stop();
+            EnableWindow(GetDlgItem(dialog, ORVANE_CONTROL_STOP_ADDING), FALSE);
+          }
           return FALSE;
         default:
           return FALSE;
       }
+    case kAddingPictureMessage:
+      showAddingPicture(dialog, static_cast<size_t>(wParam));
+      return TRUE;
+    case kAddingWaitingMessage:
+      SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE,
+                      L"Waiting: another program is adding pictures to your file...");
+      return TRUE;
+    case kAddingDoneMessage:
+      finishAdding(dialog);
+      return TRUE;
+    case WM_DESTROY:
+      adding.reset();  // never left running after its window (it waits for the thread)
+      closeWhenAdded = 0;
+      return FALSE;
     default:
       return FALSE;
   }
@@ -206,7 +285,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void RegisterDialogControls() {
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
-  controls.dwICC = ICC_BAR_CLASSES;
+  controls.dwICC = ICC_BAR_CLASSES | ICC_PROGRESS_CLASS;
   InitCommonControlsEx(&controls);
 }
 

@@ -20,7 +20,7 @@ int64_t framePeriodMicros(const FramePace& pace) {
     // Rounded to the nearest microsecond.
     period = (1000000 + hz / 2) / hz;
     if (pace.savePower) {
-      period = std::max<int64_t>(2 * period, 1000000 / 30);
+      period = std::max<int64_t>((2000000 + hz / 2) / hz, 1000000 / 30);
     } else if (pace.presentsWaitForRefresh) {
       period = period * 100 / 102;
     }

@@ -5,6 +5,7 @@
 #define ORVANE_DIALOG_CONFIG 104     // the configuration dialog
 #define ORVANE_CONTROL_USE_MIRRORS 1001  // its "Use Mirrors" check box
 #define ORVANE_CONTROL_MAIN_MONITOR_ONLY 1002  // its "Only the main monitor" check box
+#define ORVANE_CONTROL_SAVE_POWER 1003         // its "Save power on battery" check box
 #define ORVANE_CONTROL_SPEED 1010            // its "Speed" track bar
 #define ORVANE_CONTROL_PICTURES_LINE 1011    // the line about the user's own pictures
 #define ORVANE_CONTROL_ADD_PICTURES 1012     // "Add pictures..."

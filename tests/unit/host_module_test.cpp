@@ -117,19 +117,32 @@ TEST(ModuleOptions, WaylandTakesNoWindowOption) {
   }
 }
 
-// --speed takes a percentage from 25 to 200; 0 stands for a refused value.
-TEST(ModuleOptions, SpeedIsAPercentageInItsRange) {
+// --speed takes a percentage from 25 to 200 and --max-fps a rate from 0 to 1000; -1 stands
+// for a refused value.
+TEST(ModuleOptions, SpeedAndMaxFpsAreInTheirRanges) {
   struct Case {
     std::vector<const char*> args;
-    int32_t speed;
+    int32_t speed, maxFps;
   };
-  const Case cases[] = {{{}, 100},          {{"--speed", "25"}, 25}, {{"-speed=200"}, 200}, {{"--speed", "50"}, 50},
-                        {{"--speed", "24"}, 0}, {{"--speed=201"}, 0}, {{"--speed", "x"}, 0}, {{"--speed"}, 0}};
+  const Case cases[] = {{{}, 100, 0},
+                        {{"--speed", "25"}, 25, 0},
+                        {{"-speed=200"}, 200, 0},
+                        {{"--speed", "50", "--max-fps", "30"}, 50, 30},
+                        {{"--speed", "24"}, -1, 0},
+                        {{"--speed=201"}, -1, 0},
+                        {{"--speed", "x"}, -1, 0},
+                        {{"--speed"}, -1, 0},
+                        {{"--max-fps=0"}, 100, 0},
+                        {{"--max-fps", "1000"}, 100, 1000},
+                        {{"--max-fps", "1001"}, 100, -1},
+                        {{"--max-fps", "-5"}, 100, -1}};
   for (const Case& c : cases) {
     const ModuleOptions o = parseModuleOptions(int(c.args.size()), c.args.data());
-    EXPECT_EQ(o.action, c.speed ? ModuleAction::Run : ModuleAction::Error) << c.speed;
-    if (c.speed) {
+    const bool refused = c.speed < 0 || c.maxFps < 0;
+    EXPECT_EQ(o.action, refused ? ModuleAction::Error : ModuleAction::Run) << c.speed << " " << c.maxFps;
+    if (!refused) {
       EXPECT_EQ(o.speedPercent, c.speed);
+      EXPECT_EQ(o.maxFps, c.maxFps);
     }
   }
 }

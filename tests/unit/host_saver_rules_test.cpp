@@ -246,4 +246,15 @@ TEST(HostDisplayPower, OffStopsTheDrawingDimmedAndOnDraw) {
   }
 }
 
+TEST(HostPower, BatteryOrBatterySaverSlowTheSaverOnlyWhenItMaySavePower) {
+  struct {
+    int32_t savePower;
+    uint8_t acLine, flag;
+    bool saving;
+  } cases[] = {{1, 0, 0, true},  {1, 1, 1, true},  {1, 1, 0, false}, {1, 255, 0, false},
+               {0, 0, 1, false}, {7, 0, 0, true}};
+  for (const auto& c : cases)
+    EXPECT_EQ(savingPower(c.savePower, c.acLine, c.flag), c.saving) << c.savePower << " " << int{c.acLine} << " " << int{c.flag};
+}
+
 }  // namespace

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "host/frame_loop.h"
 
 #include "host/win32/win32_host.h"
 #include "scene/mirror_scene.h"
@@ -69,6 +72,8 @@ struct BoxWatcher {
 };
 
 const RenderFrameCall defaultRenderFrame = saverRenderFrame;
+const FrameWaitCall realWait = saverWaitUntil;
+const ClockCall realClock = saverClockMicros;
 
 class SaverWindowTest : public ::testing::Test {
  protected:
@@ -87,7 +92,9 @@ class SaverWindowTest : public ::testing::Test {
     saverChoosePixelFormat = ::ChoosePixelFormat;
     saverSetPixelFormat = ::SetPixelFormat;
     saverSwapBuffers = ::SwapBuffers;
-    saverSleep = ::Sleep;
+    saverWaitUntil = realWait;
+    saverClockMicros = realClock;
+    saverGetSystemPowerStatus = ::GetSystemPowerStatus;
     saverSystemParametersInfo = ::SystemParametersInfoA;
     saverRenderFrame = defaultRenderFrame;
     saverMode = SaverMode::None;
@@ -224,10 +231,20 @@ TEST_F(SaverWindowTest, PreviewWithoutAParentEndsSilently) {
 // ---------------------------------------------------------------- the frame loop
 
 // What the loop did, in order: 'F' a frame ready to be swapped, 'f' one that is not, 'W' a
-// frame drawn while a posted message waited, 'S' a swap, 'Z' a sleep of 10 ms, 'z' another
-// sleep, '+' / '-' the running flag set / cleared for this session only, '!' a change of the
-// flag that would update the user profile.
+// frame drawn while a posted message waited, 'S' a swap, 'Z' a wait until the next frame is
+// due, 'z' a wait with no deadline, '+' / '-' the running flag set / cleared for this session
+// only, '!' a change of the flag that would update the user profile. The loop's clock is
+// made up: a wait ends at its deadline, and `steps` keeps how far each moved it.
 std::string loopEvents;
+std::vector<int64_t> steps;
+int64_t madeUpNow = 1000000;
+int64_t madeUpClock() { return madeUpNow; }
+void watchWait(int64_t deadline) {
+  loopEvents += deadline == kNoDeadline ? 'z' : 'Z';
+  if (deadline == kNoDeadline) return;
+  steps.push_back(deadline - madeUpNow);
+  madeUpNow = deadline;
+}
 int frameCount = 0;
 constexpr UINT kBurst = WM_APP + 7;
 
@@ -246,14 +263,13 @@ BOOL WINAPI watchSwap(HDC) {
   loopEvents += 'S';
   return TRUE;
 }
-void WINAPI watchSleep(DWORD ms) { loopEvents += ms == 10 ? 'Z' : 'z'; }
 BOOL WINAPI watchFlag(UINT action, UINT value, PVOID previous, UINT profile) {
   if (action == SPI_SETSCREENSAVERRUNNING) loopEvents += profile != 0 ? '!' : value ? '+' : '-';
   return SystemParametersInfoA(action, value, previous, profile);
 }
 
 TEST_F(SaverWindowTest, FrameLoopAndRunningFlag) {
-  const char* const frames = "FSZ" "FSZ" "fZ" "FSZ" "FSZ" "fZ" "FSZ" "FSZ";
+  const char* const frames = "FSZ" "FSZ" "fZ" "FSZ" "FSZ" "fZ" "FSZ" "FS";
   struct {
     SaverMode mode;
     std::string events;
@@ -272,17 +288,77 @@ TEST_F(SaverWindowTest, FrameLoopAndRunningFlag) {
     saverMode = c.mode;
     saverRenderFrame = watchFrame;
     saverSwapBuffers = watchSwap;
-    saverSleep = watchSleep;
+    saverWaitUntil = watchWait;
+    saverClockMicros = madeUpClock;
     saverSystemParametersInfo = watchFlag;
     loopEvents.clear();
+    steps.clear();
     frameCount = 0;
     RunSaverWindow(parent, SW_SHOWNORMAL);
     EXPECT_EQ(loopEvents, c.events);
+    // Each turn is due one refresh of this display (60 Hz here) after the last.
+    ASSERT_EQ(steps.size(), 7u);
+    for (int64_t step : steps) EXPECT_TRUE(step > 16000 && step <= 16667) << step;
     BOOL running = TRUE;
     EXPECT_TRUE(SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0));
     EXPECT_FALSE(running);
     if (parent) DestroyWindow(parent);
     UnregisterClassA("OpenGL", hostInstance);
+  }
+}
+
+// ---------------------------------------------------------------- the power source
+
+// The power source as the test makes it up: `onBattery` and the battery saver's flag.
+bool onBattery = false;
+BYTE batterySaver = 0;
+BOOL WINAPI madeUpPower(LPSYSTEM_POWER_STATUS status) {
+  *status = SYSTEM_POWER_STATUS{};
+  status->ACLineStatus = onBattery ? 0 : 1;
+  status->Reserved1 = batterySaver;
+  return TRUE;
+}
+// The mains come back in the third frame, as the system tells its windows; the turn after
+// it is still due at the old pace.
+bool frameOnTheMains(MirrorScene*, uint32_t) {
+  if (++frameCount == 3) {
+    onBattery = false;
+    batterySaver = 0;
+    SendMessageA(saverWindow, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
+  }
+  if (frameCount == 5) RequestClose(saverSettings);
+  return true;
+}
+
+// With SavePower on, the battery or the battery saver halve the pace of a 60 Hz display to
+// 30 frames a second until the mains come back; with it off the pace stays the display's.
+TEST_F(SaverWindowTest, PaceFollowsThePowerSource) {
+  struct {
+    int32_t savePower;
+    bool battery;
+    BYTE saver;
+    bool slowBeforeTheMains;
+  } cases[] = {{1, true, 0, true}, {1, false, 1, true}, {0, true, 1, false}, {1, false, 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "SavePower " << c.savePower << ", battery " << c.battery << ", saver " << int(c.saver));
+    saverMode = SaverMode::Saver;
+    settings.SavePower = c.savePower;
+    onBattery = c.battery;
+    batterySaver = c.saver;
+    saverGetSystemPowerStatus = madeUpPower;
+    saverRenderFrame = frameOnTheMains;
+    saverSwapBuffers = watchSwap;
+    saverWaitUntil = watchWait;
+    saverClockMicros = madeUpClock;
+    steps.clear();
+    frameCount = 0;
+    RunSaverWindow(nullptr, SW_SHOWNORMAL);
+    UnregisterClassA("OpenGL", hostInstance);
+    ASSERT_EQ(steps.size(), 4u);
+    for (size_t i = 0; i < steps.size(); ++i) {
+      const bool slow = c.slowBeforeTheMains && i < 3;
+      EXPECT_TRUE(slow ? steps[i] == 33333 : steps[i] > 16000 && steps[i] <= 16667) << "step " << i << ": " << steps[i];
+    }
   }
 }
 
@@ -307,7 +383,7 @@ bool frameTurningTheDisplayOff(MirrorScene*, uint32_t) {
   if (frameCount == 4) RequestClose(saverSettings);
   return true;
 }
-BOOL WINAPI watchWait() {
+BOOL WINAPI watchWaitMessage() {
   loopEvents += 'w';
   if (++waits == 3) sendDisplayState(2);
   if (waits == 50) RequestClose(saverSettings);  // never back: end the run
@@ -318,14 +394,15 @@ TEST_F(SaverWindowTest, NothingIsDrawnWhileTheDisplayIsOff) {
   saverMode = SaverMode::Saver;
   saverRenderFrame = frameTurningTheDisplayOff;
   saverSwapBuffers = watchSwap;
-  saverSleep = watchSleep;
-  const WaitMessageCall realWait = saverWaitMessage;
-  saverWaitMessage = watchWait;
+  saverWaitUntil = watchWait;
+  saverClockMicros = madeUpClock;
+  const WaitMessageCall realWaitMessage = saverWaitMessage;
+  saverWaitMessage = watchWaitMessage;
   loopEvents.clear();
   frameCount = waits = 0;
   RunSaverWindow(nullptr, SW_SHOWNORMAL);
-  saverWaitMessage = realWait;
-  EXPECT_EQ(loopEvents, "FSZ" "FSZ" "www" "FSZ" "FSZ");
+  saverWaitMessage = realWaitMessage;
+  EXPECT_EQ(loopEvents, "FSZ" "FS" "www" "ZFSZ" "FS");
 }
 
 // The preview's child is made in its parent's DPI awareness, taken for the thread before the

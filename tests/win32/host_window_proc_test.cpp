@@ -203,21 +203,26 @@ TEST_F(SaverWindowProcTest, LosingActivationToAnotherWindowRequestsTheClose) {
   DestroyWindow(other);
 }
 
-// Further windows of Saver mode record nothing at their creation; one without a scene
-// paints itself black (its class has no background); activation passing to one
-// (as it is made, or clicked) is not activation lost, while a foreign window's still is; a
-// further window that goes (its monitor removed) leaves the loop running; the close destroys
-// every window and ends the loop after the last.
+// Further windows of Saver mode record nothing at their creation; they are topmost tool
+// windows owned by the primary's (no taskbar covers them, none has a taskbar button); one
+// without a scene paints itself black (its class has no background); activation really
+// moving to one of them (shown and activated, as a click does) is not activation lost, while
+// a foreign window's still is; a further window that goes (its monitor removed) leaves the
+// loop running; the close destroys every window and ends the loop after the last.
 TEST_F(SaverWindowProcTest, TheSaversOwnWindowsAreOneSaver) {
   make(SaverMode::Saver);
   SetCursorPos(420, 310);  // within the threshold
-  HWND own[2] = {CreateExtraSaverWindow({-200, 0, 0, 100}), CreateExtraSaverWindow({1024, 0, 1224, 100})};
+  HWND own[2] = {CreateExtraSaverWindow({-200, 0, 0, 100}, window), CreateExtraSaverWindow({1024, 0, 1224, 100}, window)};
   ASSERT_TRUE(own[0] && own[1]);
   EXPECT_EQ(settings.Window, window);
   EXPECT_EQ(settings.StartCursor.x, 400);
-  saverSurfaceCount = 3;
-  saverSurfaces[0] = SaverSurface{window, {0, 0, 0, 0}, nullptr, nullptr, nullptr};
-  for (int i = 0; i < 2; ++i) saverSurfaces[i + 1] = SaverSurface{own[i], {0, 0, 0, 0}, nullptr, nullptr, nullptr};
+  for (HWND w : own) {
+    EXPECT_EQ(GetWindowLongA(w, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW), WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+    EXPECT_EQ(GetWindow(w, GW_OWNER), window);
+  }
+  EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+  saverSurfaces.add(window, {0, 0, 0, 0});
+  for (HWND w : own) saverSurfaces.add(w, {0, 0, 0, 0});
   HDC screen = GetDC(nullptr);
   HDC paper = CreateCompatibleDC(screen);
   HBITMAP sheet = CreateCompatibleBitmap(screen, 200, 100);
@@ -228,19 +233,28 @@ TEST_F(SaverWindowProcTest, TheSaversOwnWindowsAreOneSaver) {
   EXPECT_EQ(GetPixel(paper, 150, 50), RGB(0, 0, 0));
   DeleteDC(paper);
   DeleteObject(sheet);
-  for (UINT message : {WM_ACTIVATE, WM_NCACTIVATE}) {
-    SendMessageA(window, message, WA_INACTIVE, reinterpret_cast<LPARAM>(own[0]));
-    EXPECT_EQ(settings.CloseRequested, 0) << message;
-  }
+  SetForegroundWindow(window);
+  drain();
+  settings.CloseRequested = 0;
+  seen.clear();
+  ShowWindow(own[0], SW_SHOW);
+  SetForegroundWindow(own[0]);
+  drain();
+  ASSERT_EQ(GetForegroundWindow(), own[0]);
+  ASSERT_GT(countSeen(WM_NCACTIVATE), 0) << "the primary's window saw no loss of activation";
+  EXPECT_EQ(settings.CloseRequested, 0);
   DestroyWindow(own[1]);
   EXPECT_FALSE(drain()) << "the loop ended with windows left";
-  EXPECT_EQ(saverSurfaceCount, 2);
-  SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(GetDesktopWindow()));
+  EXPECT_EQ(saverSurfaces.count(), 2);
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                               hostInstance, nullptr);
+  SetForegroundWindow(other);
   EXPECT_EQ(settings.CloseRequested, 1);
   EXPECT_TRUE(drain());
   EXPECT_FALSE(IsWindow(own[0]));
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(saverSurfaceCount, 0);
+  EXPECT_EQ(saverSurfaces.count(), 0);
+  DestroyWindow(other);
 }
 
 TEST_F(SaverWindowProcTest, MouseMovesCloseOnlyBeyondTheThresholdFromTheStartPoint) {

@@ -185,6 +185,7 @@ TEST_F(Registry, LoadSaverSettingsReadsUseMirrorsOrKeepsTheDefault) {
     if (!c.createKey) {  // without a key every saver setting has its default
       EXPECT_EQ(s.Monitors, 0);
       EXPECT_EQ(s.Speed, 100);
+      EXPECT_EQ(s.SavePower, 1);
     }
     // The saver's loader touches nothing of the host group.
     EXPECT_EQ(s.PasswordDelay, 0xdeadbeefu);
@@ -192,13 +193,14 @@ TEST_F(Registry, LoadSaverSettingsReadsUseMirrorsOrKeepsTheDefault) {
   }
 }
 
-// "Monitors" and "Speed" are read as UseMirrors is, each kept to its range: Monitors 0 or 1
-// (else 0), Speed 25 to 200 (else 100). Every other value keeps its default meanwhile.
-TEST_F(Registry, LoadSaverSettingsKeepsMonitorsAndSpeedInTheirRanges) {
+// "Monitors", "Speed" and "SavePower" are read as UseMirrors is, each kept to its range:
+// Monitors 0 or 1 (else 0), Speed 25 to 200 (else 100), SavePower 0 or 1 (else 1). Every
+// other value keeps its default meanwhile.
+TEST_F(Registry, LoadSaverSettingsKeepsMonitorsSpeedAndSavePowerInTheirRanges) {
   struct RangeCase {
     const char* label;
     std::vector<ValueSetup> values;
-    int32_t monitors, speed;
+    int32_t monitors, speed, savePower = 1;
   };
   const RangeCase cases[] = {
       {"no values", {}, 0, 100},
@@ -210,6 +212,9 @@ TEST_F(Registry, LoadSaverSettingsKeepsMonitorsAndSpeedInTheirRanges) {
       {"numbers as text", {{"Monitors", REG_SZ, text(" 1 ")}, {"Speed", REG_SZ, text(" 60 ")}}, 1, 60},
       {"quad words",
        {{"Monitors", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}, {"Speed", REG_QWORD, {50, 0, 0, 0, 0, 0, 0, 0}}}, 0, 100},
+      {"SavePower 0", {{"SavePower", REG_DWORD, dword(0)}}, 0, 100, 0},
+      {"SavePower 2", {{"SavePower", REG_DWORD, dword(2)}}, 0, 100, 1},
+      {"SavePower as text", {{"SavePower", REG_SZ, text("0")}}, 0, 100, 0},
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -220,6 +225,7 @@ TEST_F(Registry, LoadSaverSettingsKeepsMonitorsAndSpeedInTheirRanges) {
     LoadSaverSettings(&s);
     EXPECT_EQ(s.Monitors, c.monitors);
     EXPECT_EQ(s.Speed, c.speed);
+    EXPECT_EQ(s.SavePower, c.savePower);
     EXPECT_EQ(s.UseMirrors, 1);
   }
 }
@@ -358,7 +364,7 @@ TEST_F(Registry, SaveIsSilentWhenTheKeyCannotBeOpenedForWriting) {
 
 // ---------------------------------------------------------------- the dialog
 
-enum class Step { Tab, Space, Return, Escape, ClickBox, ClickMonitorsBox, ClickOk, ClickCancel, CloseBox, SpeedToTheRight };
+enum class Step { Tab, Space, Return, Escape, ClickBox, ClickMonitorsBox, ClickSavePowerBox, ClickOk, ClickCancel, CloseBox, SpeedToTheRight };
 
 struct DialogDriver {
   std::vector<Step> steps;
@@ -367,6 +373,7 @@ struct DialogDriver {
   UINT checkedAtStart = 99;
   int32_t speedAtStart = -1;
   UINT monitorsCheckedAtStart = 99;
+  UINT savePowerCheckedAtStart = 99;
 };
 DialogDriver* driver = nullptr;
 
@@ -387,6 +394,9 @@ void perform(HWND dialog, Step step) {
       break;
     case Step::ClickMonitorsBox:
       SendMessageA(GetDlgItem(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY), BM_CLICK, 0, 0);
+      break;
+    case Step::ClickSavePowerBox:
+      SendMessageA(GetDlgItem(dialog, ORVANE_CONTROL_SAVE_POWER), BM_CLICK, 0, 0);
       break;
     case Step::ClickOk: SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); break;
     case Step::ClickCancel: SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); break;
@@ -419,6 +429,7 @@ INT_PTR CALLBACK drivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     driver->checkedAtStart = IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS);
     driver->speedAtStart = static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
     driver->monitorsCheckedAtStart = IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY);
+    driver->savePowerCheckedAtStart = IsDlgButtonChecked(dialog, ORVANE_CONTROL_SAVE_POWER);
     PostMessageA(dialog, WM_APP, 0, 0);
   }
   return result;
@@ -528,25 +539,31 @@ TEST_F(Registry, DialogShowsTheSpeedAndOnlyOkSavesIt) {
   }
 }
 
-// "Only the main monitor", the tab stop after "Use Mirrors", shows Monitors; OK stores it
-// and Cancel nothing.
-TEST_F(Registry, DialogShowsMonitorsAndOnlyOkSavesIt) {
+// "Only the main monitor", the tab stop after "Use Mirrors", shows Monitors, and "Save power
+// on battery", the next, shows SavePower (ticked when nothing is stored); OK stores them and
+// Cancel nothing.
+TEST_F(Registry, DialogShowsMonitorsAndSavePowerAndOnlyOkSavesThem) {
   using S = Step;
   const struct Case {
+    const char* value;
     int32_t stored;  // -1: nothing stored
     std::vector<Step> steps;
     UINT checkedAtStart;
     int32_t after;  // -1: nothing stored
   } cases[] = {
-      {-1, {S::ClickMonitorsBox, S::ClickOk}, BST_UNCHECKED, 1},
-      {1, {S::ClickMonitorsBox, S::ClickOk}, BST_CHECKED, 0},
-      {-1, {S::ClickMonitorsBox, S::ClickCancel}, BST_UNCHECKED, -1},
-      {-1, {S::Tab, S::Tab, S::Tab, S::Space, S::Return}, BST_UNCHECKED, 1},
+      {"Monitors", -1, {S::ClickMonitorsBox, S::ClickOk}, BST_UNCHECKED, 1},
+      {"Monitors", 1, {S::ClickMonitorsBox, S::ClickOk}, BST_CHECKED, 0},
+      {"Monitors", -1, {S::ClickMonitorsBox, S::ClickCancel}, BST_UNCHECKED, -1},
+      {"Monitors", -1, {S::Tab, S::Tab, S::Tab, S::Space, S::Return}, BST_UNCHECKED, 1},
+      {"SavePower", -1, {S::ClickOk}, BST_CHECKED, 1},
+      {"SavePower", -1, {S::ClickSavePowerBox, S::ClickOk}, BST_CHECKED, 0},
+      {"SavePower", 0, {S::ClickSavePowerBox, S::ClickCancel}, BST_UNCHECKED, 0},
+      {"SavePower", 0, {S::Tab, S::Tab, S::Tab, S::Tab, S::Space, S::Return}, BST_UNCHECKED, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.steps.size());
+    SCOPED_TRACE(testing::Message() << c.value << ", " << c.steps.size() << " steps");
     clean();
-    if (c.stored >= 0) setValue(kSaverKey, "Monitors", REG_DWORD, dword(static_cast<uint32_t>(c.stored)));
+    if (c.stored >= 0) setValue(kSaverKey, c.value, REG_DWORD, dword(static_cast<uint32_t>(c.stored)));
     SaverSettings s = scribbled();
     LoadSaverSettings(&s);
     saverSettings = &s;
@@ -554,8 +571,8 @@ TEST_F(Registry, DialogShowsMonitorsAndOnlyOkSavesIt) {
     driver = &d;
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ORVANE_DIALOG_CONFIG), nullptr, drivingProc, 0);
     driver = nullptr;
-    EXPECT_EQ(d.monitorsCheckedAtStart, c.checkedAtStart);
-    const StoredValue stored = readStored(kSaverKey, "Monitors");
+    EXPECT_EQ(std::string(c.value) == "Monitors" ? d.monitorsCheckedAtStart : d.savePowerCheckedAtStart, c.checkedAtStart);
+    const StoredValue stored = readStored(kSaverKey, c.value);
     EXPECT_EQ(stored.data, c.after >= 0 ? dword(static_cast<uint32_t>(c.after)) : std::vector<uint8_t>{});
   }
 }
@@ -670,12 +687,12 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
                                              DS_SETFONT));
   EXPECT_EQ(r.dword(), 0u);  // extended style
   const uint16_t count = r.word();
-  ASSERT_EQ(count, 13);
+  ASSERT_EQ(count, 14);
   const int16_t x = static_cast<int16_t>(r.word()), y = static_cast<int16_t>(r.word());
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 0);
   EXPECT_EQ(r.word(), 246);
-  EXPECT_EQ(r.word(), 146);
+  EXPECT_EQ(r.word(), 160);
   EXPECT_EQ(r.nameOrOrdinal(), "");  // no menu
   EXPECT_EQ(r.nameOrOrdinal(), "");  // the default dialog class
   EXPECT_EQ(r.text(), "Config dialog");
@@ -689,15 +706,16 @@ TEST(Resources, Dialog104IsExactlyTheConfigurationDialog) {
       {push, 190, 24, 50, 14, IDCANCEL, "#128", "Cancel"},
       {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 10, 120, 10, 1001, "#128", "Use Mirrors"},
       {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 24, 120, 10, 1002, "#128", "Only the main monitor"},
-      {label, 9, 44, 60, 8, 0xffff, "#130", "Speed"},
-      {label, 9, 60, 30, 8, 0xffff, "#130", "Slower"},
-      {TBS_HORZ | TBS_AUTOTICKS | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 40, 56, 140, 16, 1010, "MSCTLS_TRACKBAR32", ""},
-      {label, 184, 60, 30, 8, 0xffff, "#130", "Faster"},
-      {BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 7, 78, 233, 50, 0xffff, "#128", "Your pictures"},
-      {label, 14, 90, 222, 8, 1011, "#130", ""},
-      {push, 14, 106, 80, 14, 1012, "#128", "Add pictures..."},
-      {push, 100, 106, 90, 14, 1013, "#128", "Remove my pictures"},
-      {label, 7, 134, 80, 8, 0xffff, "#130", "Version 1.0"},
+      {BS_AUTOCHECKBOX | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9, 38, 120, 10, 1003, "#128", "Save power on battery"},
+      {label, 9, 58, 60, 8, 0xffff, "#130", "Speed"},
+      {label, 9, 74, 30, 8, 0xffff, "#130", "Slower"},
+      {TBS_HORZ | TBS_AUTOTICKS | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 40, 70, 140, 16, 1010, "MSCTLS_TRACKBAR32", ""},
+      {label, 184, 74, 30, 8, 0xffff, "#130", "Faster"},
+      {BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 7, 92, 233, 50, 0xffff, "#128", "Your pictures"},
+      {label, 14, 104, 222, 8, 1011, "#130", ""},
+      {push, 14, 120, 80, 14, 1012, "#128", "Add pictures..."},
+      {push, 100, 120, 90, 14, 1013, "#128", "Remove my pictures"},
+      {label, 7, 148, 80, 8, 0xffff, "#130", "Version 1.0"},
   };
   for (const ItemExpectation& e : items) {
     SCOPED_TRACE(e.text);
@@ -728,7 +746,8 @@ TEST(Resources, DialogWindowHasTheCaptionAndControlsInOrder) {
   char caption[64] = {};
   GetWindowTextA(dialog, caption, sizeof caption);
   EXPECT_STREQ(caption, "Config dialog");
-  const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, ORVANE_CONTROL_MAIN_MONITOR_ONLY, 0xffff, 0xffff,
+  const int ids[] = {IDOK, IDCANCEL, ORVANE_CONTROL_USE_MIRRORS, ORVANE_CONTROL_MAIN_MONITOR_ONLY,
+                     ORVANE_CONTROL_SAVE_POWER, 0xffff, 0xffff,
                      ORVANE_CONTROL_SPEED, 0xffff, 0xffff,
                      ORVANE_CONTROL_PICTURES_LINE, ORVANE_CONTROL_ADD_PICTURES, ORVANE_CONTROL_REMOVE_PICTURES, 0xffff};
   HWND child = GetWindow(dialog, GW_CHILD);

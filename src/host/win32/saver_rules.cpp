@@ -125,3 +125,7 @@ DisplayPower readDisplayPower(bool displayState, uint32_t dataLength, const uint
       return DisplayPower::Unchanged;
   }
 }
+
+bool savingPower(int32_t savePower, uint8_t acLineStatus, uint8_t systemStatusFlag) {
+  return savePower != 0 && (acLineStatus == 0 || systemStatusFlag == 1);
+}

@@ -134,3 +134,8 @@ enum class DisplayPower {
 // console display state; its data is 4 bytes, 0 off, 1 on, 2 dimmed. Data of another length
 // or an unknown value leaves the state as it was.
 DisplayPower readDisplayPower(bool displayState, uint32_t dataLength, const uint8_t* data);
+
+// Whether the saver draws at the power-saving pace: the "SavePower" setting is on (any
+// nonzero value) and the system runs on battery (`acLineStatus` 0; 1 is mains, 255 unknown)
+// or its battery saver is on (`systemStatusFlag` 1).
+bool savingPower(int32_t savePower, uint8_t acLineStatus, uint8_t systemStatusFlag);

@@ -22,8 +22,36 @@ struct SaverSurface {
   HGLRC renderContext;
   MirrorScene* scene;
 };
-extern SaverSurface saverSurfaces[kMaxSaverWindows];
-extern int32_t saverSurfaceCount;
+
+// The one owner of the saver's windows and what draws in them: a surface is added for a
+// window, and taken away in one way only (its scene destroyed with its context current,
+// then the context, the device context, and the window forgotten). `saverWindow` and
+// `saverScene` are cleared when the surface they name goes.
+class SaverSurfaceSet {
+ public:
+  int32_t count() const { return count_; }
+  SaverSurface& operator[](int32_t index) { return surfaces_[index]; }
+  // The surface of one of the saver's windows; null for any other window.
+  SaverSurface* find(HWND window);
+  // A surface for `window` over `area`, with nothing set up yet; null when there is no room.
+  SaverSurface* add(HWND window, const ScreenRect& area);
+  // Takes the window's surface away (the window itself is being destroyed, or left to the
+  // process's end). True when no surface is left.
+  bool forget(HWND window);
+  // Destroys one window, which takes its surface away (WM_DESTROY), leaving no quit
+  // message behind when `keepQuit` is false.
+  void destroyWindow(HWND window, bool keepQuit);
+  // Destroys every further window, then `primary`; the quit message of the last stays, to
+  // end the loop.
+  void destroyAll(HWND primary);
+  // Takes every surface away without destroying the windows (the loop has ended).
+  void releaseAll();
+
+ private:
+  SaverSurface surfaces_[kMaxSaverWindows] = {};
+  int32_t count_ = 0;
+};
+extern SaverSurfaceSet saverSurfaces;
 // Set when the display layout changed (a monitor came, went or changed its size); the frame
 // loop then lays the windows out again. Besides the system's WM_DISPLAYCHANGE, a timer on the
 // primary's window compares the monitors with the windows once a second (not every system
@@ -32,18 +60,30 @@ extern bool saverLayoutChanged;
 constexpr UINT_PTR kLayoutTimer = 1;
 // The console display is off: the frame loop waits for messages instead of drawing.
 extern bool saverDisplayOff;
+// The power source or the battery saver changed: the frame loop takes its pace again.
+extern bool saverPowerChanged;
+// The driver took a swap interval of 1 on the primary's context: its presents wait for the
+// display's refresh.
+extern bool saverPresentsWait;
 
 // System calls of the saver window. They are the system's own functions; a test may point
 // them elsewhere to force a failure or to watch the frame loop.
 using ChoosePixelFormatCall = int(WINAPI*)(HDC, const PIXELFORMATDESCRIPTOR*);
 using SetPixelFormatCall = BOOL(WINAPI*)(HDC, int, const PIXELFORMATDESCRIPTOR*);
 using SwapBuffersCall = BOOL(WINAPI*)(HDC);
-using SleepCall = void(WINAPI*)(DWORD);
+using GetSystemPowerStatusCall = BOOL(WINAPI*)(LPSYSTEM_POWER_STATUS);
 using SystemParametersInfoCall = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
 extern ChoosePixelFormatCall saverChoosePixelFormat;
 extern SetPixelFormatCall saverSetPixelFormat;
 extern SwapBuffersCall saverSwapBuffers;
-extern SleepCall saverSleep;
+extern GetSystemPowerStatusCall saverGetSystemPowerStatus;
+// The frame loop's clock (the performance counter, in microseconds) and its wait until a
+// deadline on that clock or until a message comes (kNoDeadline: until a message); a test
+// may point them elsewhere to watch the pace.
+using ClockCall = int64_t (*)();
+using FrameWaitCall = void (*)(int64_t deadlineMicros);
+extern ClockCall saverClockMicros;
+extern FrameWaitCall saverWaitUntil;
 extern SystemParametersInfoCall saverSystemParametersInfo;
 // One frame of the scene (MirrorScene::renderFrame unless a test watches the loop); true when
 // the frame is in the back buffer and the buffers are to be swapped.
@@ -79,25 +119,19 @@ bool RegisterSaverClass();
 // can't be made. `width`/`height` receive the window's size.
 HWND CreateSaverWindow(HWND parent, int32_t* width, int32_t* height);
 // Creates a further Saver-mode window over `area`, hidden until shown without activation;
-// its creation records nothing in SaverSettings. Null when it can't be made.
-HWND CreateExtraSaverWindow(const ScreenRect& area);
+// its creation records nothing in SaverSettings. It is topmost and a tool window owned by
+// `owner` (the primary's window): nothing of the desktop covers it, and it has no taskbar
+// button. Null when it can't be made.
+HWND CreateExtraSaverWindow(const ScreenRect& area, HWND owner);
 // True for a window that CreateExtraSaverWindow is making (read in its WM_CREATE).
 bool IsExtraSaverWindowCreation(LPARAM createParameter);
 
 // The saver's windows for the monitors there are now, primary first (see planMonitorWindows).
 int32_t PlanSaverMonitorWindows(ScreenRect* windows, int32_t capacity);
-// The surface of one of the saver's windows; null for any other window.
-SaverSurface* FindSaverSurface(HWND window);
 // Gives the window a pixel format, a rendering context and a scene of `width` x `height`,
 // left current. `reportFailures`: the pixel-format failures are reported (the primary's);
 // else a window whose format fails stays black, silently. False when the pixel format failed.
 bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, bool reportFailures);
-// A saver window is being destroyed: its scene is destroyed with its context current, the
-// context released and deleted, the device context released, and the window forgotten.
-// True when no saver window is left (the frame loop is to end).
-bool ForgetSaverWindow(HWND window);
-// Destroys the further Saver-mode windows, then `primary`; the loop ends with the last.
-void DestroySaverWindows(HWND primary);
 // The power setting of the console display's state (on, off, dimmed).
 extern const GUID saverConsoleDisplayState;
 // True when the monitors there are now differ from the areas the windows were laid out on.

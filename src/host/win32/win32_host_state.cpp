@@ -1,5 +1,6 @@
 // The process-wide host state that the window and dialog procedures reach.
 #include "host/win32/win32_call_checks.h"
+#include "host/win32/win32_frame_pace.h"
 #include "host/win32/win32_host.h"
 #include "scene/mirror_scene.h"
 
@@ -8,10 +9,11 @@ SaverSettings* saverSettings = nullptr;
 SaverMode saverMode = SaverMode::None;
 HWND saverWindow = nullptr;
 MirrorScene* saverScene = nullptr;
-SaverSurface saverSurfaces[kMaxSaverWindows] = {};
-int32_t saverSurfaceCount = 0;
+SaverSurfaceSet saverSurfaces;
 bool saverLayoutChanged = false;
 bool saverDisplayOff = false;
+bool saverPowerChanged = false;
+bool saverPresentsWait = false;
 const GUID saverConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 namespace {
@@ -22,7 +24,7 @@ bool renderSceneFrame(MirrorScene* scene, uint32_t frameWord) {
 
 static_assert(orvane::isSystemCall<ChoosePixelFormatCall>() &&
                   orvane::isSystemCall<SetPixelFormatCall>() &&
-                  orvane::isSystemCall<SwapBuffersCall>() && orvane::isSystemCall<SleepCall>() &&
+                  orvane::isSystemCall<SwapBuffersCall>() && orvane::isSystemCall<GetSystemPowerStatusCall>() &&
                   orvane::isSystemCall<SystemParametersInfoCall>(),
               "the saver window's seams are called as the system's own functions are");
 static_assert(orvane::isSystemCall<WaitMessageCall>() &&
@@ -33,7 +35,9 @@ static_assert(orvane::isSystemCall<WaitMessageCall>() &&
 ChoosePixelFormatCall saverChoosePixelFormat = ::ChoosePixelFormat;
 SetPixelFormatCall saverSetPixelFormat = ::SetPixelFormat;
 SwapBuffersCall saverSwapBuffers = ::SwapBuffers;
-SleepCall saverSleep = ::Sleep;
+GetSystemPowerStatusCall saverGetSystemPowerStatus = ::GetSystemPowerStatus;
+ClockCall saverClockMicros = PerformanceCounterMicros;
+FrameWaitCall saverWaitUntil = WaitForFrameOrMessage;
 SystemParametersInfoCall saverSystemParametersInfo = ::SystemParametersInfoA;
 RenderFrameCall saverRenderFrame = renderSceneFrame;
 WaitMessageCall saverWaitMessage = ::WaitMessage;

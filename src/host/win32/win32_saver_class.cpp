@@ -47,12 +47,15 @@ HWND CreateSaverWindow(HWND parent, int32_t* width, int32_t* height) {
                          plan.child ? parent : nullptr, nullptr, hostInstance, nullptr);
 }
 
-HWND CreateExtraSaverWindow(const ScreenRect& area) {
+HWND CreateExtraSaverWindow(const ScreenRect& area, HWND owner) {
   // Hidden at first: a window made visible is activated, and activation would leave the
-  // primary's window, which watches for exactly that.
-  return CreateWindowExA(0, kClassName, kWindowTitle, kSaverStyle & ~static_cast<uint32_t>(WS_VISIBLE),
-                         area.left, area.top, rectWidth(area), rectHeight(area), nullptr, nullptr,
-                         hostInstance, &extraWindowMark);
+  // primary's window, which watches for exactly that. The system hides a monitor's taskbar
+  // only under the foreground window; topmost, the further windows cover it (and any
+  // always-on-top window) on their monitors too, and as owned tool windows they get no
+  // taskbar button of their own.
+  return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, kWindowTitle,
+                         kSaverStyle & ~static_cast<uint32_t>(WS_VISIBLE), area.left, area.top, rectWidth(area),
+                         rectHeight(area), owner, nullptr, hostInstance, &extraWindowMark);
 }
 
 bool IsExtraSaverWindowCreation(LPARAM createParameter) {

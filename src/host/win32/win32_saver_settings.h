@@ -16,6 +16,7 @@ struct SaverSettings {
   int32_t UseMirrors;        // nonzero: kaleidoscope mirrored; zero: a single wedge
   int32_t Speed;             // how fast the kaleidoscope moves, percent (25 to 200)
   int32_t Monitors;          // 0: a kaleidoscope on every monitor; 1: the primary's only, the others black
+  int32_t SavePower;         // 1: fewer frames while on battery or with the battery saver on; 0: never
 };
 
 static_assert(sizeof(POINT) == 8 && sizeof(DWORD) == 4,

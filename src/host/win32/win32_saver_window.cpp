@@ -3,6 +3,7 @@
 
 #include "host/frame_loop.h"
 #include "host/win32/win32_call_checks.h"
+#include "host/win32/win32_frame_pace.h"
 #include "host/win32/win32_host.h"
 #include "host/win32/win32_prop_search.h"
 #include "props/prop_atlas_gl.h"
@@ -17,15 +18,6 @@ void setSaverRunning(UINT on) {
   saverSystemParametersInfo(SPI_SETSCREENSAVERRUNNING, on, &previous, 0);
 }
 
-// Destroys the saver window and takes the quit message of its WM_DESTROY out of the queue
-// again, so that nothing shown or run afterwards on this thread is ended by it.
-void destroyWithoutQuit(HWND window) {
-  DestroyWindow(window);
-  MSG quit;
-  while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
-}
-
 // A pixel-format failure is reported while the saver window would still be up. In Saver
 // mode the message box would take activation, the window procedure would take that as input
 // and close the window, and the quit message of WM_DESTROY would end the box's modal loop:
@@ -33,7 +25,8 @@ void destroyWithoutQuit(HWND window) {
 // of the queue, and only then the box is shown; it stays until the user dismisses it.
 void reportPixelFormatFailure(HWND window, const char* text) {
   if (saverMode == SaverMode::Saver) {
-    destroyWithoutQuit(window);
+    // Its quit message is taken out of the queue again, so that the box is not ended by it.
+    saverSurfaces.destroyWindow(window, false);
     saverWindow = nullptr;
   }
   showError(text);
@@ -80,11 +73,13 @@ void stopWatchingDisplayState(HANDLE registration) {
 }
 
 // The saver's turn of the frame loop: the thread's messages (and, between them, a new
-// layout of the windows or a wait while the display is off), one frame of each window's
-// scene with its context made current, the buffer swaps and the ten-millisecond sleep, each
-// through its seam.
+// layout of the windows, a new pace after a change of the power source, or a wait while
+// the display is off), one frame of each window's scene with its context made current, the
+// buffer swaps, and a wait for the next turn that wakes for messages, each through its seam.
 class SaverLoop : public FrameLoopHost {
  public:
+  explicit SaverLoop(FramePacer* pacer) : pacer_(pacer) { takePace(); }
+
   EventStep takeEvent() override {
     MSG message;
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -98,6 +93,11 @@ class SaverLoop : public FrameLoopHost {
       RelayoutSaverWindows();
       return EventStep::Handled;
     }
+    if (saverPowerChanged) {
+      saverPowerChanged = false;
+      takePace();
+      return EventStep::Handled;
+    }
     if (saverDisplayOff) {
       // Nobody sees a frame: sleep until a message comes (the display coming back is one).
       saverWaitMessage();
@@ -107,10 +107,16 @@ class SaverLoop : public FrameLoopHost {
   }
   int32_t sceneCount() override {
     drawnCount_ = 0;
-    for (int32_t i = 0; i < saverSurfaceCount; ++i) {
+    for (int32_t i = 0; i < saverSurfaces.count(); ++i) {
       if (saverSurfaces[i].scene != nullptr) drawn_[drawnCount_++] = saverSurfaces[i];
     }
     return drawnCount_;
+  }
+  // The preview draws only while the window it is shown in can be seen.
+  bool sceneReady(int32_t index) override {
+    if (saverMode != SaverMode::Preview) return true;
+    HWND top = GetAncestor(drawn_[index].window, GA_ROOT);
+    return top == nullptr || (IsWindowVisible(top) && !IsIconic(top));
   }
   bool renderFrame(int32_t index) override {
     const SaverSurface& surface = drawn_[index];
@@ -119,64 +125,46 @@ class SaverLoop : public FrameLoopHost {
     return saverRenderFrame(surface.scene, frameWordFor(saverSettings ? saverSettings->UseMirrors : 1));
   }
   void swapBuffers(int32_t index) override { saverSwapBuffers(drawn_[index].deviceContext); }
-  int64_t nowMicros() override { return static_cast<int64_t>(GetTickCount64()) * 1000; }
-  void waitUntil(int64_t) override { saverSleep(10); }
+  int64_t nowMicros() override { return saverClockMicros(); }
+  // A hidden preview gets no message when it is shown again: it looks four times a second.
+  void waitUntil(int64_t deadline) override {
+    if (deadline == kNoDeadline && saverMode == SaverMode::Preview) deadline = saverClockMicros() + 250000;
+    saverWaitUntil(deadline);
+  }
 
  private:
+  // The pace from the primary display's refresh, whether its presents wait for it, and the
+  // power source.
+  void takePace() {
+    FramePace pace;
+    pace.refreshHz = PrimaryRefreshHz();
+    pace.presentsWaitForRefresh = saverPresentsWait;
+    pace.savePower = SystemSavingPower();
+    pacer_->setPeriod(framePeriodMicros(pace));
+  }
+
+  FramePacer* pacer_;
   // The surfaces drawn in this turn.
   SaverSurface drawn_[kMaxSaverWindows] = {};
   int32_t drawnCount_ = 0;
 };
 
-// Releases what a surface holds: its scene destroyed with its context current, no context
-// current, the device context released, the context deleted. The window is left as it is.
-void releaseSurface(SaverSurface* surface) {
-  if (surface->scene != nullptr) {
-    if (surface->renderContext != nullptr && wglGetCurrentContext() != surface->renderContext)
-      wglMakeCurrent(surface->deviceContext, surface->renderContext);
-    surface->scene->destroy();
-    delete surface->scene;
-  }
-  if (surface->renderContext != nullptr) wglMakeCurrent(nullptr, nullptr);
-  if (surface->deviceContext != nullptr) ReleaseDC(surface->window, surface->deviceContext);
-  if (surface->renderContext != nullptr) wglDeleteContext(surface->renderContext);
-  *surface = SaverSurface{};
-}
-
-// Windows for the monitors of `areas` that have none yet (the first saverSurfaceCount have
-// theirs), set up and drawn unless the user asked for the primary monitor only; a monitor
-// whose window cannot draw stays black.
+// Windows for the monitors of `areas` that have none yet (the first saverSurfaces.count()
+// have theirs), set up and drawn unless the user asked for the primary monitor only; a
+// monitor whose window cannot draw stays black.
 void addMonitorWindows(const ScreenRect* areas, int32_t count) {
   const bool draw = saverSettings == nullptr || saverSettings->Monitors == 0;
-  for (int32_t i = saverSurfaceCount; i < count && saverSurfaceCount < kMaxSaverWindows; ++i) {
+  for (int32_t i = saverSurfaces.count(); i < count && saverSurfaces.count() < kMaxSaverWindows; ++i) {
     // Window i covers areas[i]: a window that cannot be made ends the adding (the layout
     // check tries again).
-    HWND window = CreateExtraSaverWindow(areas[i]);
+    HWND window = CreateExtraSaverWindow(areas[i], saverSurfaces[0].window);
     if (window == nullptr) break;
-    SaverSurface* surface = &saverSurfaces[saverSurfaceCount++];
-    *surface = SaverSurface{window, areas[i], nullptr, nullptr, nullptr};
+    SaverSurface* surface = saverSurfaces.add(window, areas[i]);
     if (draw) SetUpSaverSurface(surface, rectWidth(areas[i]), rectHeight(areas[i]), false);
   }
 }
 
-// Destroys every saver window, the further ones first, leaving no quit message behind.
-void destroyAllWindows() {
-  for (int32_t left = saverSurfaceCount; left > 0 && saverSurfaceCount > 0; --left) {
-    HWND window = saverSurfaces[saverSurfaceCount - 1].window;
-    destroyWithoutQuit(window);
-    if (FindSaverSurface(window) != nullptr) ForgetSaverWindow(window);
-  }
-}
-
 }  // namespace
-
-SaverSurface* FindSaverSurface(HWND window) {
-  if (window == nullptr) return nullptr;
-  for (int32_t i = 0; i < saverSurfaceCount; ++i) {
-    if (saverSurfaces[i].window == window) return &saverSurfaces[i];
-  }
-  return nullptr;
-}
 
 bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, bool reportFailures) {
   HWND window = surface->window;
@@ -185,6 +173,12 @@ bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, boo
   if (!setSaverPixelFormat(window, surface->deviceContext, reportFailures)) return false;
   surface->renderContext = wglCreateContext(surface->deviceContext);
   wglMakeCurrent(surface->deviceContext, surface->renderContext);
+  // The primary's presents wait for its refresh; the others' do not, so that the presents of
+  // several monitors in one turn do not wait a refresh each.
+  if (surface->renderContext != nullptr) {
+    const bool waits = SetCurrentSwapInterval(reportFailures ? 1 : 0);
+    if (reportFailures) saverPresentsWait = waits;
+  }
   // A further window without a context has nothing to draw with and stays black; the
   // primary's goes on regardless, as it always has.
   if (!reportFailures && surface->renderContext == nullptr) return true;
@@ -196,35 +190,10 @@ bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, boo
   return true;
 }
 
-bool ForgetSaverWindow(HWND window) {
-  for (int32_t i = 0; i < saverSurfaceCount; ++i) {
-    if (saverSurfaces[i].window != window) continue;
-    if (saverSurfaces[i].scene == saverScene) saverScene = nullptr;
-    releaseSurface(&saverSurfaces[i]);
-    for (int32_t j = i + 1; j < saverSurfaceCount; ++j) saverSurfaces[j - 1] = saverSurfaces[j];
-    saverSurfaces[--saverSurfaceCount] = SaverSurface{};
-    break;
-  }
-  return saverSurfaceCount == 0;
-}
-
-void DestroySaverWindows(HWND primary) {
-  for (int32_t left = saverSurfaceCount; left > 0; --left) {
-    HWND further = nullptr;
-    for (int32_t i = saverSurfaceCount - 1; i >= 0 && further == nullptr; --i) {
-      if (saverSurfaces[i].window != primary) further = saverSurfaces[i].window;
-    }
-    if (further == nullptr) break;
-    DestroyWindow(further);
-    if (FindSaverSurface(further) != nullptr) ForgetSaverWindow(further);
-  }
-  DestroyWindow(primary);
-}
-
 bool SaverLayoutIsStale() {
   ScreenRect areas[kMaxSaverWindows];
   const int32_t count = PlanSaverMonitorWindows(areas, kMaxSaverWindows);
-  if (count != saverSurfaceCount) return true;
+  if (count != saverSurfaces.count()) return true;
   for (int32_t i = 0; i < count; ++i) {
     const ScreenRect& a = areas[i];
     const ScreenRect& b = saverSurfaces[i].area;
@@ -234,17 +203,13 @@ bool SaverLayoutIsStale() {
 }
 
 void RelayoutSaverWindows() {
-  if (saverSurfaceCount == 0) return;
+  if (saverSurfaces.count() == 0) return;
   ScreenRect areas[kMaxSaverWindows];
   const int32_t count = PlanSaverMonitorWindows(areas, kMaxSaverWindows);
   // Windows for removed monitors go first, the primary's never.
-  while (saverSurfaceCount > count && saverSurfaceCount > 1) {
-    const int32_t before = saverSurfaceCount;
-    HWND window = saverSurfaces[before - 1].window;
-    DestroyWindow(window);
-    if (saverSurfaceCount == before) ForgetSaverWindow(window);  // already gone elsewhere
-  }
-  for (int32_t i = 0; i < saverSurfaceCount; ++i) {
+  while (saverSurfaces.count() > count && saverSurfaces.count() > 1)
+    saverSurfaces.destroyWindow(saverSurfaces[saverSurfaces.count() - 1].window, true);
+  for (int32_t i = 0; i < saverSurfaces.count(); ++i) {
     SaverSurface& surface = saverSurfaces[i];
     surface.area = areas[i];
     const int32_t width = rectWidth(areas[i]);
@@ -259,11 +224,11 @@ void RelayoutSaverWindows() {
       wglMakeCurrent(surface.deviceContext, surface.renderContext);
     surface.scene->reshape(width, height);
   }
-  const int32_t first = saverSurfaceCount;
+  const int32_t first = saverSurfaces.count();
   keepPropAtlasPixels();
   addMonitorWindows(areas, count);
   releasePropAtlasPixels();
-  for (int32_t i = first; i < saverSurfaceCount; ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
+  for (int32_t i = first; i < saverSurfaces.count(); ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
   // The system may have moved the cursor with the monitors; the user did not.
   if (saverSettings != nullptr) GetCursorPos(&saverSettings->StartCursor);
 }
@@ -278,10 +243,12 @@ void RunSaverWindow(HWND parent, int showCommand) {
   HWND window = CreateSaverWindow(parent, &width, &height);
   if (!window) return;
   saverWindow = window;
-  saverSurfaces[0] = SaverSurface{window, {0, 0, width, height}, nullptr, nullptr, nullptr};
-  saverSurfaceCount = 1;
+  saverSurfaces.releaseAll();
+  SaverSurface* primary = saverSurfaces.add(window, {0, 0, width, height});
   saverLayoutChanged = false;
   saverDisplayOff = false;
+  saverPowerChanged = false;
+  saverPresentsWait = false;
   const bool saver = (saverMode == SaverMode::Saver);
   if (saver) setSaverRunning(1);
   if (!saver) {
@@ -297,35 +264,35 @@ void RunSaverWindow(HWND parent, int showCommand) {
   // places this system has; the scenes of the other monitors get the same pixels.
   UseSystemPropSearch();
   keepPropAtlasPixels();
-  const bool formatSet = SetUpSaverSurface(&saverSurfaces[0], width, height, true);
-  if (formatSet && saverSurfaces[0].scene != nullptr && saver) {
+  const bool formatSet = SetUpSaverSurface(primary, width, height, true);
+  if (formatSet && primary->scene != nullptr && saver) {
     ScreenRect areas[kMaxSaverWindows];
     addMonitorWindows(areas, PlanSaverMonitorWindows(areas, kMaxSaverWindows));
   }
   releasePropAtlasPixels();
   if (!formatSet) {
     // Reported; the surface (and in Saver mode the window) is gone or left to the process's end.
-    saverSurfaceCount = 0;
-    saverSurfaces[0] = SaverSurface{};
+    saverSurfaces.releaseAll();
     return;
   }
   saverScene = saverSurfaces[0].scene;
   if (saverScene == nullptr) {
-    // Without a scene there is nothing to draw: the saver ends as if it had been closed.
-    destroyAllWindows();
+    // Without a scene there is nothing to draw: the saver ends as if it had been closed,
+    // leaving no quit message behind.
+    while (saverSurfaces.count() > 0) saverSurfaces.destroyWindow(saverSurfaces[saverSurfaces.count() - 1].window, false);
   } else {
     HANDLE displayWatch = saver ? watchDisplayState(window) : nullptr;
     if (saver) SetTimer(window, kLayoutTimer, 1000, nullptr);
     ShowWindow(window, showCommand);
-    for (int32_t i = 1; i < saverSurfaceCount; ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
-    SaverLoop loop;
+    for (int32_t i = 1; i < saverSurfaces.count(); ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
     FramePacer pacer;
+    SaverLoop loop(&pacer);
     runFrameLoop(loop, pacer);
     stopWatchingDisplayState(displayWatch);
   }
   // Each window was released as it was destroyed; a loop ended otherwise leaves its
   // windows to the process's end, their contexts released here.
-  while (saverSurfaceCount > 0) releaseSurface(&saverSurfaces[--saverSurfaceCount]);
+  saverSurfaces.releaseAll();
   saverScene = nullptr;
   if (saver) setSaverRunning(0);
   saverWindow = nullptr;

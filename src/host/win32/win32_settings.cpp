@@ -22,6 +22,7 @@ const char kMouseThresholdValue[] = "Mouse Threshold";
 const char kUseMirrorsValue[] = "UseMirrors";
 const char kSpeedValue[] = "Speed";
 const char kMonitorsValue[] = "Monitors";
+const char kSavePowerValue[] = "SavePower";
 
 static_assert(REG_SZ == orvane::kRegSz && REG_EXPAND_SZ == orvane::kRegExpandSz &&
                   REG_BINARY == orvane::kRegBinary && REG_DWORD == orvane::kRegDword,
@@ -67,6 +68,7 @@ void LoadSaverSettings(SaverSettings* settings) {
   settings->UseMirrors = 1;
   settings->Speed = 100;
   settings->Monitors = 0;
+  settings->SavePower = 1;
   HKEY key = openKey(kSaverKey);
   if (key == nullptr) return;
   settings->UseMirrors = static_cast<int32_t>(readValue(key, kUseMirrorsValue,
@@ -77,6 +79,8 @@ void LoadSaverSettings(SaverSettings* settings) {
   // Only 0 and 1 mean something; any other number keeps the default.
   const uint32_t monitors = readValue(key, kMonitorsValue, orvane::SettingRange::Unsigned, 0);
   settings->Monitors = monitors <= 1 ? static_cast<int32_t>(monitors) : 0;
+  const uint32_t savePower = readValue(key, kSavePowerValue, orvane::SettingRange::Unsigned, 1);
+  settings->SavePower = savePower <= 1 ? static_cast<int32_t>(savePower) : 1;
   RegCloseKey(key);
 }
 
@@ -95,6 +99,9 @@ void SaveSaverSettings(SaverSettings* settings) {
   const DWORD monitors = settings->Monitors == 1 ? 1 : 0;
   RegSetValueExA(key, kMonitorsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&monitors),
                  sizeof monitors);
+  const DWORD savePower = settings->SavePower == 0 ? 0 : 1;
+  RegSetValueExA(key, kSavePowerValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&savePower),
+                 sizeof savePower);
   RegCloseKey(key);
 }
 
@@ -150,6 +157,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                        saverSettings->UseMirrors != 0 ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY,
                        saverSettings->Monitors == 1 ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(dialog, ORVANE_CONTROL_SAVE_POWER,
+                       saverSettings->SavePower != 0 ? BST_CHECKED : BST_UNCHECKED);
       }
       SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETRANGE, FALSE, MAKELPARAM(0, 2 * kSpeedTrackMiddle));
       SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETTICFREQ, 5, 0);
@@ -167,6 +176,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                 IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
             saverSettings->Monitors =
                 IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY) == BST_CHECKED ? 1 : 0;
+            saverSettings->SavePower =
+                IsDlgButtonChecked(dialog, ORVANE_CONTROL_SAVE_POWER) == BST_CHECKED ? 1 : 0;
             const auto position =
                 static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
             if (position != trackPositionFromSpeed(saverSettings->Speed))

@@ -25,20 +25,25 @@ void handleClose(SaverSettings* settings) {
       decideClose(settings->CloseRequested != 0, settings->CheckingPassword != 0, GetTickCount(),
                   settings->StartTick, settings->PasswordDelay);
   if (decision == CloseDecision::Destroy) {
-    DestroySaverWindows(settings->Window);
+    saverSurfaces.destroyAll(settings->Window);
   } else if (decision == CloseDecision::AskPassword) {
     BeginPasswordCheck(settings);
     const bool ok = VerifySaverPassword(settings->Window);
     EndPasswordCheck(settings);
-    if (ok) DestroySaverWindows(settings->Window);
+    if (ok) saverSurfaces.destroyAll(settings->Window);
   }
 }
 
-// Activation that leaves one of the saver's windows for another of them (one being made or
-// clicked) is not activation lost; `other` is the window that gains it.
-bool staysWithSaver(UINT message, HWND window, HWND other) {
-  return (message == WM_ACTIVATE || message == WM_NCACTIVATE) && other != window &&
-         FindSaverSurface(other) != nullptr;
+// Whether a loss of activation stays among the saver's own windows, so that it is no input.
+// WM_ACTIVATE names the window that gains activation (null when it belongs to another
+// thread), and WM_ACTIVATEAPP says that another program gained it. WM_NCACTIVATE names
+// nothing: with one window it says what WM_ACTIVATE says too; with several it comes as well
+// when the activation moves to another of the saver's windows, so there it decides nothing.
+bool activationStaysWithSaver(UINT message, HWND window, LPARAM lParam) {
+  if (message == WM_NCACTIVATE) return saverSurfaces.count() > 1;
+  if (message != WM_ACTIVATE) return false;
+  const HWND gaining = reinterpret_cast<HWND>(lParam);
+  return gaining != window && saverSurfaces.find(gaining) != nullptr;
 }
 
 // Saver mode's messages beyond the table: a window that does not draw is painted black, a
@@ -47,7 +52,7 @@ bool staysWithSaver(UINT message, HWND window, HWND other) {
 bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   switch (message) {
     case WM_ERASEBKGND: {
-      const SaverSurface* surface = FindSaverSurface(window);
+      const SaverSurface* surface = saverSurfaces.find(window);
       if (surface == nullptr || surface->scene != nullptr) return false;
       RECT area{};
       GetClientRect(window, &area);
@@ -64,6 +69,11 @@ bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       *result = 0;
       return true;
     case WM_POWERBROADCAST: {
+      if (wParam == PBT_APMPOWERSTATUSCHANGE) {
+        saverPowerChanged = true;
+        *result = TRUE;
+        return true;
+      }
       if (wParam != PBT_POWERSETTINGCHANGE || lParam == 0) return false;
       const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
       const DisplayPower power = readDisplayPower(IsEqualGUID(setting->PowerSetting, saverConsoleDisplayState),
@@ -86,7 +96,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   if (saverMode == SaverMode::Saver) {
     LRESULT result = 0;
     if (handleDisplayMessage(window, message, wParam, lParam, &result)) return result;
-    if (decision.action == MessageAction::RequestClose && staysWithSaver(message, window, reinterpret_cast<HWND>(lParam)))
+    if (decision.action == MessageAction::RequestClose && activationStaysWithSaver(message, window, lParam))
       decision.action = MessageAction::Nothing;
   }
 
@@ -103,7 +113,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       break;
     case MessageAction::PostQuit:
       // The loop ends with the last of the saver's windows.
-      if (ForgetSaverWindow(window)) PostQuitMessage(0);
+      if (saverSurfaces.forget(window)) PostQuitMessage(0);
       break;
     case MessageAction::RequestClose:
       if (settings) RequestClose(settings);
@@ -116,7 +126,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
                                settings->MouseThreshold)) {
           break;
         }
-        if (saverSurfaceCount > 0 && SaverLayoutIsStale()) {
+        if (saverSurfaces.count() > 0 && SaverLayoutIsStale()) {
           // The monitors changed and moved the cursor with them; the user did not: the
           // windows are laid out again and the reference point moves with the cursor.
           saverLayoutChanged = true;

@@ -1,0 +1,130 @@
+// The frame pace every host shares: when a turn is due, the period a host's display and
+// settings ask for, and the loop that follows the pacer with a made-up clock.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/frame_loop.h"
+
+namespace {
+
+// Turns starting at the given times (after the first, at 0) and when each makes the next due.
+TEST(FramePacer, KeepsAnEvenPaceWithoutCatchingUp) {
+  constexpr int64_t p = 16667;
+  struct {
+    const char* what;
+    int64_t period;
+    std::vector<int64_t> starts;
+    std::vector<int64_t> dues;
+  } cases[] = {
+      {"on time", p, {0, p, 2 * p}, {p, 2 * p, 3 * p}},
+      {"woken a little late: the pace stays", p, {0, p + 900, 2 * p + 50}, {p, 2 * p, 3 * p}},
+      {"a turn late by most of a period: half a period after it", p, {0, p + 12000, p + 12000 + p / 2},
+       {p, p + 12000 + p / 2, p + 12000 + p / 2 + p}},
+      {"a stall of many periods: no burst", p, {0, 10 * p, 10 * p + p / 2}, {p, 10 * p + p / 2, 10 * p + p / 2 + p}},
+      {"no period: always due", 0, {0, 5, 5}, {0, 5, 5}},
+  };
+  for (const auto& c : cases) {
+    FramePacer pacer;
+    pacer.setPeriod(c.period);
+    EXPECT_TRUE(pacer.isDue(-1000000)) << c.what << ": the first turn is due at once";
+    for (size_t i = 0; i < c.starts.size(); ++i) {
+      ASSERT_TRUE(pacer.isDue(c.starts[i])) << c.what << ", turn " << i;
+      pacer.turnDrawn(c.starts[i]);
+      EXPECT_EQ(pacer.due(), c.dues[i]) << c.what << ", turn " << i;
+      if (c.period > 0) {
+        EXPECT_FALSE(pacer.isDue(pacer.due() - 1)) << c.what << ", turn " << i;
+      }
+    }
+  }
+}
+
+TEST(FramePace, PeriodFromTheRefreshPowerAndLimits) {
+  struct {
+    FramePace pace;
+    int64_t period;
+  } cases[] = {
+      {{60, false, false, 0, 0}, 16667},
+      {{0, false, false, 0, 0}, 16667},   // the hardware's default
+      {{1, false, false, 0, 0}, 16667},
+      {{144, false, false, 0, 0}, 6944},
+      {{60, true, false, 0, 0}, 16340},   // a little above a refresh the presents wait for
+      {{59, true, false, 0, 0}, 16616},   // 60.18 a second: above a 59.94 Hz display too
+      {{60, false, true, 0, 0}, 33333},   // on battery: 30 a second
+      {{144, true, true, 0, 0}, 33333},
+      {{50, false, true, 0, 0}, 40000},   // half the refresh is less than 30
+      {{60, false, false, 30, 0}, 33334},
+      {{60, false, false, 0, 20000}, 20000},
+      {{60, false, false, 0, 10000}, 16667},  // the refresh is a floor under the delay
+      {{-1, false, false, 0, 0}, 0},          // paced by other means
+      {{-1, false, false, 0, 25000}, 25000},
+      {{-1, false, true, 0, 0}, 33333},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(framePeriodMicros(c.pace), c.period)
+        << c.pace.refreshHz << " Hz, waits " << c.pace.presentsWaitForRefresh << ", power " << c.pace.savePower
+        << ", max " << c.pace.maxFps << ", delay " << c.pace.minDelayMicros;
+  }
+}
+
+// A host on a made-up clock: each frame takes `frameCost` (the first frame of turn
+// `turnToStall` takes `stall`), and a wait ends at its deadline. Scene 1 is ready only in
+// every other turn, the first included.
+class MadeUpHost : public FrameLoopHost {
+ public:
+  int64_t now = 0;
+  int64_t frameCost = 3000;
+  size_t turnToStall = 0;
+  int64_t stall = 0;
+  std::vector<int64_t> turnStarts;  // when each turn's first frame began
+  std::vector<int> drawnOfScene = {0, 0};
+  int endlessWaits = 0;
+  bool noneReady = false;
+
+  EventStep takeEvent() override { return now >= 1000000 || endlessWaits > 0 ? EventStep::Stop : EventStep::Idle; }
+  int32_t sceneCount() override { return 2; }
+  bool sceneReady(int32_t index) override { return !noneReady && (index == 0 || turnStarts.size() % 2 == 1); }
+  bool renderFrame(int32_t index) override {
+    if (index == 0) turnStarts.push_back(now);
+    now += index == 0 && turnStarts.size() == turnToStall ? stall : frameCost;
+    ++drawnOfScene[index];
+    return true;
+  }
+  void swapBuffers(int32_t) override {}
+  int64_t nowMicros() override { return now; }
+  void waitUntil(int64_t deadline) override {
+    if (deadline == kNoDeadline) {
+      ++endlessWaits;
+      return;
+    }
+    EXPECT_GT(deadline, now) << "a wait for a time already past";
+    now = deadline;
+  }
+};
+
+TEST(FrameLoop, FollowsThePacerAndWaitsForEventsWhenNothingIsReady) {
+  MadeUpHost host;
+  host.turnToStall = 20;
+  host.stall = 100000;  // a tenth of a second in one frame
+  FramePacer pacer;
+  pacer.setPeriod(16667);
+  runFrameLoop(host, pacer);
+  // A second at 60 a second, less the turns the stall took, and never two turns closer
+  // than half a period (no catch-up after the stall).
+  EXPECT_GE(host.turnStarts.size(), 50u);
+  EXPECT_LE(host.turnStarts.size(), 57u);
+  for (size_t i = 1; i < host.turnStarts.size(); ++i)
+    EXPECT_GE(host.turnStarts[i] - host.turnStarts[i - 1], 16667 / 2) << "turn " << i;
+  EXPECT_EQ(host.drawnOfScene[1], (host.drawnOfScene[0] + 1) / 2);
+  EXPECT_EQ(host.endlessWaits, 0);
+
+  MadeUpHost idle;
+  idle.noneReady = true;
+  FramePacer idlePacer;
+  idlePacer.setPeriod(16667);
+  runFrameLoop(idle, idlePacer);
+  EXPECT_EQ(idle.endlessWaits, 1) << "with no scene ready the loop waits for an event";
+  EXPECT_TRUE(idle.turnStarts.empty());
+}
+
+}  // namespace

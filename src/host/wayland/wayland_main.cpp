@@ -400,7 +400,7 @@ class WaylandLoop : public FrameLoopHost {
   int32_t sceneCount() override { return static_cast<int32_t>(host_->outputs.size()); }
   bool sceneReady(int32_t i) override {
     const Output& o = *host_->outputs[static_cast<size_t>(i)];
-    return o.scene != nullptr && o.frames.ready();
+    return o.scene != nullptr && !o.failed && o.frames.ready();
   }
   // The callback is asked before the frame goes out, so it comes with that frame's commit.
   bool renderFrame(int32_t i) override {
@@ -416,9 +416,15 @@ class WaylandLoop : public FrameLoopHost {
     frameDone(&o);
     return false;
   }
+  // A surface that cannot present is reported once and left as it is: retrying it every
+  // turn would spin without ever waiting for the compositor.
   void swapBuffers(int32_t i) override {
     Output& o = *host_->outputs[static_cast<size_t>(i)];
-    eglSwapBuffers(host_->egl, o.eglSurface);
+    if (!eglSwapBuffers(host_->egl, o.eglSurface)) {
+      std::fprintf(stderr, "orvane: %s cannot present (EGL error 0x%x): left as it is\n", outputLabel(o).c_str(),
+                   static_cast<unsigned>(eglGetError()));
+      o.failed = true;
+    }
     frameDone(&o);
   }
   int64_t nowMicros() override { return monotonicMicros(); }

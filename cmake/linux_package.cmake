@@ -1,5 +1,6 @@
 # Installing on Linux (`cmake --install`, `make install`) and the Debian package (CPack,
-# `make package`): the module where the screen-saver daemon looks for it, its description
+# `make package`): the module where the screen-saver daemon looks for it (linked from the
+# PATH for its Wayland host), its description
 # for the settings program, the desktop entry of the MATE and Xfce screen savers, the sample
 # props, the two tools and the man pages.
 include(GNUInstallDirs)
@@ -28,6 +29,16 @@ add_custom_target(orvane_install_files ALL DEPENDS ${orvane_staged}/props.prp ${
 
 install(TARGETS orvane RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 install(TARGETS proptool orvane-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# `orvane --wayland` is started by name (an idle daemon's command, a compositor's config):
+# the program is on the PATH too, as a link to the module, which still finds its samples
+# from its real place.
+file(RELATIVE_PATH orvane_module_from_bin ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_LIBEXECDIR}/xscreensaver/orvane)
+install(CODE "
+  set(orvane_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(MAKE_DIRECTORY \"\${orvane_bin}\")
+  file(CREATE_LINK \"${orvane_module_from_bin}\" \"\${orvane_bin}/orvane\" SYMBOLIC)
+")
 install(FILES ${orvane_linux}/orvane.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${orvane_staged}/props.prp DESTINATION ${CMAKE_INSTALL_DATADIR}/orvane)
 # The entry that the MATE and Xfce screen savers list names the module by its installed path,
@@ -62,9 +73,12 @@ mirror arrangements.
 .
 The package holds the module orvane for the X11 screen-saver daemon
 (pick Orvane in its settings) and for the MATE and Xfce screen savers
-(pick Orvane in their preferences), sample props, proptool to make prop
-files from pictures, and orvane-render to draw the scene to PNG frames
-without a window.")
+(pick Orvane in their preferences), which also covers every output of a
+Wayland desktop with the layer shell (sway, Hyprland, KDE Plasma) as a
+screen saver, behind a lock screen or as a live wallpaper
+(orvane --wayland), sample props, proptool to make prop files from
+pictures, and orvane-render to draw the scene to PNG frames without a
+window.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

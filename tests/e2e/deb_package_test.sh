@@ -20,7 +20,7 @@ ok "cpack made orvane_1.0_amd64.deb"
 
 # Dependencies come from the programs' shared libraries; the daemon is suggested.
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libc6 libstdc++6 libx11-6 libglx0 libopengl0 libpng16-16 libegl1; do
+for lib in libc6 libstdc++6 libx11-6 libglx0 libopengl0 libpng16-16 libegl1 libwayland-client0 libwayland-egl1; do
   sed 's/ ([^)]*)//g; s/, /\n/g; s/ | /\n/g' <<<"$depends" | grep -qxF -- "$lib" || fail "Depends lacks $lib: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Suggests)" = xscreensaver ] && ok "Suggests: xscreensaver" || fail "Suggests: $(dpkg-deb -f "$deb" Suggests)"
@@ -33,6 +33,7 @@ while read -r mode path; do
   grep -qxF -- "$mode ./$path" <<<"$listing" || fail "missing or wrong mode: $mode $path"
 done <<'LIST'
 -rwxr-xr-x usr/libexec/xscreensaver/orvane
+lrwxrwxrwx usr/bin/orvane
 -rwxr-xr-x usr/bin/proptool
 -rwxr-xr-x usr/bin/orvane-render
 -rw-r--r-- usr/share/xscreensaver/config/orvane.xml
@@ -73,6 +74,8 @@ if desktop-file-validate "$entry" >"$work/desktop-file-validate.txt" 2>&1 &&
 else cat "$work/desktop-file-validate.txt" "$entry" >&2; fail "orvane.desktop"
 fi
 "$work/root/usr/libexec/xscreensaver/orvane" --version | grep -qx 'orvane 1.0' && ok "the packaged module runs" || fail "the packaged module does not run"
+[ "$(readlink "$work/root/usr/bin/orvane")" = ../libexec/xscreensaver/orvane ] && "$work/root/usr/bin/orvane" --version >/dev/null &&
+  ok "orvane on the PATH is the module" || fail "usr/bin/orvane: $(readlink "$work/root/usr/bin/orvane")"
 
 # lintian: no errors and no warnings. Its exit status is the verdict, so
 # a lintian that is missing or breaks down fails too instead of reading as "no errors".

@@ -162,8 +162,12 @@ class Picture:
 def screenshot(window="root"):
     """The window's pixels as the screen shows them, or None."""
     taken = subprocess.run(["import", "-window", str(window), "-depth", "8", "ppm:-"], capture_output=True)
-    data = taken.stdout
-    if taken.returncode != 0 or not data.startswith(b"P6"):
+    return parse_ppm(taken.stdout) if taken.returncode == 0 else None
+
+
+def parse_ppm(data):
+    """The Picture in binary PPM (P6, 8 bits) `data`, or None."""
+    if not data.startswith(b"P6"):
         return None
     # Header: P6, width, height, maximum, each separated by white space, then one byte of it.
     fields, at = [], 2
@@ -171,8 +175,10 @@ def screenshot(window="root"):
         while data[at:at + 1].isspace():
             at += 1
         start_at = at
-        while not data[at:at + 1].isspace():
+        while at < len(data) and not data[at:at + 1].isspace():
             at += 1
+        if not data[start_at:at].isdigit():
+            return None
         fields.append(int(data[start_at:at]))
     width, height, _ = fields
     pixels = data[at + 1:at + 1 + width * height * 3]

@@ -9,6 +9,7 @@
 
 #include "common/random.h"
 
+#include "host/wayland/output_frames.h"
 #include "host/x11/frame_meter.h"
 #include "host/x11/module_options.h"
 #include "host/prop_places.h"
@@ -81,6 +82,35 @@ TEST(ModuleOptions, ReadAsTheDaemonAndPeopleWriteThem) {
     EXPECT_EQ(o.mirrors, c.mirrors) << line;
     EXPECT_EQ(o.props, c.props) << line;
     EXPECT_EQ(geometryOf(o), c.geometry) << line;
+  }
+}
+
+// --wayland takes every option but the window ones; --background only with it; on Wayland
+// only a --delay given counts (the compositor paces the frames).
+TEST(ModuleOptions, WaylandTakesNoWindowOption) {
+  struct Case {
+    std::vector<const char*> args;
+    bool valid, wayland = false, background = false, delayGiven = false;
+  };
+  const Case cases[] = {
+      {{"--wayland"}, true, true, false, false},
+      {{"-background", "--wayland", "--delay=0"}, true, true, true, true},
+      {{"--wayland", "--no-mirrors", "--fps", "--speed", "50", "--seed", "3", "--max-fps", "30", "--props", "p"},
+       true, true, false, false},
+      {{"--background"}, false},
+      {{"--wayland", "--root"}, false},
+      {{"--window-id", "5", "--wayland"}, false},
+      {{"--geometry", "10x10", "--wayland", "--background"}, false},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const char* a : c.args) line += std::string(a) + " ";
+    const ModuleOptions o = parseModuleOptions(int(c.args.size()), c.args.data());
+    EXPECT_EQ(o.action, c.valid ? ModuleAction::Run : ModuleAction::Error) << line << o.error;
+    if (!c.valid) continue;
+    EXPECT_EQ(o.wayland, c.wayland) << line;
+    EXPECT_EQ(o.background, c.background) << line;
+    EXPECT_EQ(o.delayGiven, c.delayGiven) << line;
   }
 }
 
@@ -218,6 +248,74 @@ TEST(PropPlaces, EachPlaceInTurnIsTheOneUsed) {
   }
   EXPECT_EQ(buildPropAtlasPixels(buffer.data()), 0);
   setPropFilePaths(nullptr, nullptr);
+}
+
+// An output's surface through its life: configures (repeated, resized, empty), frames and
+// their callbacks, the compositor's close. Each step: the event, then what the host sees.
+TEST(OutputFrames, DrawsOnlyWhenConfiguredAndTheCompositorAsks) {
+  enum Event { Configure, Drawn, Callback, Close };
+  struct Step {
+    Event event;
+    int32_t width, height;
+    SceneChange change;  // what a configure asks of the scene
+    bool ready;
+    int32_t sizeW, sizeH;
+  };
+  const SceneChange none = SceneChange::None;
+  const Step steps[] = {
+      {Configure, 0, 0, none, false, 0, 0},  // no size yet: nothing to draw at
+      {Configure, 640, 360, SceneChange::SetUp, true, 640, 360},
+      {Configure, 640, 360, none, true, 640, 360},  // the compositor repeats itself
+      {Drawn, 0, 0, none, false, 640, 360},
+      {Configure, 640, 360, none, false, 640, 360},  // a configure is no callback
+      {Callback, 0, 0, none, true, 640, 360},
+      {Drawn, 0, 0, none, false, 640, 360},
+      {Configure, 800, 600, SceneChange::Reshape, false, 800, 600},
+      {Callback, 0, 0, none, true, 800, 600},
+      {Close, 0, 0, none, false, 800, 600},
+      {Configure, 1024, 768, SceneChange::Reshape, false, 1024, 768},
+  };
+  OutputFrames frames;
+  for (size_t n = 0; n < sizeof steps / sizeof steps[0]; ++n) {
+    const Step& s = steps[n];
+    SceneChange change = none;
+    switch (s.event) {
+      case Configure: change = frames.configure(s.width, s.height); break;
+      case Drawn: frames.frameDrawn(); break;
+      case Callback: frames.callbackCame(); break;
+      case Close: frames.close(); break;
+    }
+    EXPECT_EQ(change, s.change) << "step " << n;
+    EXPECT_EQ(frames.ready(), s.ready) << "step " << n;
+    EXPECT_EQ(frames.width(), s.sizeW) << "step " << n;
+    EXPECT_EQ(frames.height(), s.sizeH) << "step " << n;
+  }
+}
+
+// The pointer's first place on the saver's surfaces is the start; 50 pixels in x or y from
+// it is still in, 51 ends; another output's surface ends at once.
+TEST(PointerWatch, EndsBeyondTheThresholdOrOnAnotherOutput) {
+  struct Move {
+    bool enter;
+    uintptr_t surface;
+    double x, y;
+    bool ends;
+  };
+  const std::vector<std::vector<Move>> runs = {
+      {{false, 0, 900, 900, false}, {true, 1, 100.5, 100, false}, {false, 0, 150.9, 50, false},
+       {false, 0, 100, 151, true}},
+      {{true, 1, 10, 10, false}, {false, 0, -40.5, 10, true}},  // 51 to the left once whole
+      {{true, 1, 10, 10, false}, {true, 1, 60, 60, false}, {true, 2, 10, 10, true}},
+      {{true, 1, 0, 0, false}, {false, 0, 1e300, 0, true}},
+  };
+  for (size_t r = 0; r < runs.size(); ++r) {
+    PointerWatch watch;
+    for (size_t m = 0; m < runs[r].size(); ++m) {
+      const Move& move = runs[r][m];
+      EXPECT_EQ(move.enter ? watch.enter(move.surface, move.x, move.y) : watch.motion(move.x, move.y), move.ends)
+          << "run " << r << " move " << m;
+    }
+  }
 }
 
 TEST(FrameMeter, ReportsOnceASecondWithoutTheFirstFrame) {

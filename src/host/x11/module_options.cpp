@@ -98,13 +98,21 @@ const char* moduleUsage() {
   return "usage: orvane [--root | --window-id ID | --window] [--geometry WxH[+X+Y]]\n"
          "              [--delay MICROSECONDS] [--max-fps N] [--no-mirrors] [--props FILE] [--fps]\n"
          "              [--speed PERCENT] [--seed N] [--help] [--version]\n"
+         "       orvane --wayland [--background] [--delay MICROSECONDS] [--max-fps N] [--no-mirrors]\n"
+         "              [--props FILE] [--fps] [--speed PERCENT] [--seed N]\n"
          "\n"
-         "A kaleidoscope of prop sprites between mirror planes, for the X11 screen-saver daemon.\n"
+         "A kaleidoscope of prop sprites between mirror planes, for the X11 screen-saver daemon,\n"
+         "or on every output of a Wayland compositor with the layer shell.\n"
          "  --root            draw into the window in $XSCREENSAVER_WINDOW, else the root window\n"
          "  --window-id ID    draw into the window ID (decimal or 0x hexadecimal)\n"
          "  --window          open a window of its own (the default); a key or a click closes it\n"
          "  --geometry WxH    that window's size (default 960x540), optionally at +X+Y\n"
-         "  --delay US        at least this many microseconds between frames (default 10000);\n"
+         "  --wayland         cover every output of the Wayland compositor above all windows;\n"
+         "                    a key, a click or a move of the pointer ends it\n"
+         "  --background      with --wayland: below all windows, as a live wallpaper or behind\n"
+         "                    a lock screen; input does not end it, a signal does\n"
+         "  --delay US        at least this many microseconds between frames (default 10000;\n"
+         "                    with --wayland none unless given: the compositor sets the pace);\n"
          "                    frames never come faster than the display refreshes\n"
          "  --max-fps N       at most N frames a second (default 0: the display's rate)\n"
          "  --no-mirrors      draw the single wedge with its red outline\n"
@@ -112,7 +120,8 @@ const char* moduleUsage() {
          "                    $XDG_DATA_HOME/orvane/props.prp, the chat client's file in the\n"
          "                    Wine prefix, and the installed samples\n"
          "  --fps             show frames per second and CPU time per frame in the\n"
-         "                    bottom-left corner, and print them on stderr\n"
+         "                    bottom-left corner, and print them on stderr (with --wayland\n"
+         "                    one line per output on stderr only)\n"
          "  --speed PERCENT   how fast the kaleidoscope moves, 25 to 200 (default 100)\n"
          "  --seed N          a fixed random seed, for a reproducible picture\n"
          "  --help, --version print this or the version and exit\n";
@@ -120,6 +129,7 @@ const char* moduleUsage() {
 
 ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
   ModuleOptions o;
+  std::string windowOption;  // the first window option given, refused with --wayland
   for (int i = 0; i < argc; ++i) {
     const char* arg = argv[i];
     if (arg == nullptr || arg[0] != '-' || arg[1] == '\0') {
@@ -143,6 +153,9 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
     }
 
     uint64_t number = 0;
+    if ((name == "root" || name == "window" || name == "window-id" || name == "geometry") && windowOption.empty()) {
+      windowOption = name;
+    }
     if (name == "help" || name == "h") {
       o.action = ModuleAction::Help;
       return o;
@@ -163,6 +176,7 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
         return failed(o, std::string("--delay wants microseconds from 0 to 10000000, not '") + value + "'");
       }
       o.delayMicroseconds = int64_t(number);
+      o.delayGiven = true;
     } else if (name == "max-fps") {
       if (!readDecimal(value, kModuleMaxFps, &number)) {
         return failed(o, std::string("--max-fps wants frames a second from 0 to 1000, not '") + value + "'");
@@ -188,10 +202,18 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
         return failed(o, std::string("--speed wants a percentage from 25 to 200, not '") + value + "'");
       }
       o.speedPercent = int32_t(number);
+    } else if (name == "wayland") {
+      o.wayland = true;
+    } else if (name == "background") {
+      o.background = true;
     } else {
       return failed(o, "unknown option '" + std::string(arg) + "'");
     }
   }
+  if (o.wayland && !windowOption.empty()) {
+    return failed(o, "--" + windowOption + " is a window option: --wayland covers every output and takes none");
+  }
+  if (o.background && !o.wayland) return failed(o, "--background needs --wayland");
   return o;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The Linux module's command line: which window it draws into and how. Pure logic (no X
-// headers), tested natively; x11_main.cpp acts on the result.
+// The Linux program's command line: which window it draws into and how, or the outputs of a
+// Wayland compositor. Pure logic (no X or Wayland headers), tested natively; x11_main.cpp
+// and the Wayland host act on the result.
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,7 @@ struct ModuleOptions {
   ModuleWindow window = ModuleWindow::Own;
   uint32_t windowId = 0;                    // ModuleWindow::Id
   int64_t delayMicroseconds = 10000;        // at least this long between frames
+  bool delayGiven = false;                  // --delay was on the command line
   int32_t maxFps = 0;                       // a cap on frames per second; 0: the display's rate
   bool mirrors = true;
   std::string props;                        // empty: search the usual places
@@ -29,6 +31,8 @@ struct ModuleOptions {
   bool seedGiven = false;
   uint32_t seed = 0;
   int32_t speedPercent = 100;               // how fast the scene runs, 25 to 200
+  bool wayland = false;                     // every output of a Wayland compositor (layer shell)
+  bool background = false;                  // with wayland: the background layer, no input
 };
 
 constexpr int64_t kModuleMaxDelayMicroseconds = 10000000;  // 10 s
@@ -38,7 +42,8 @@ constexpr int32_t kModuleMaxFps = 1000;
 // Reads the arguments after the program name. Options take one or two leading dashes, and
 // a value either as the next argument or after '='. Later window choices replace earlier
 // ones. The first fault ends the reading with ModuleAction::Error; --help and --version end
-// it at once.
+// it at once. The window options (--root, --window-id, --window, --geometry) are refused
+// with --wayland, which covers every output, and --background without --wayland.
 ModuleOptions parseModuleOptions(int argc, const char* const* argv);
 
 // A window id as X clients write it: decimal, or hexadecimal after 0x or 0X, with nothing

@@ -4,7 +4,8 @@
 // with the same scene, effect and frame loop as the Windows saver: events first, then one
 // frame, a swap when the scene asks for it, and a wait until the next frame is due (the
 // display's refresh, --max-fps and --delay set the pace). SIGTERM, SIGINT and SIGHUP end
-// it at once with exit code 0, the context released.
+// it at once with exit code 0, the context released. With --wayland the program is the
+// Wayland host instead (host/wayland), with the same options, scene and frame loop.
 #include <time.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "host/frame_loop.h"
 #include "host/posix_module.h"
+#include "host/wayland/wayland_host.h"
 #include "host/x11/frame_meter.h"
 #include "host/x11/module_options.h"
 #include "host/x11/x11_fps_overlay.h"
@@ -182,6 +184,7 @@ int main(int argc, char** argv) {
   choosePropFiles(options, ORVANE_SAMPLES_FROM_PROGRAM);
   const uint32_t seed = moduleSeed(options, static_cast<uint32_t>(time(nullptr)), static_cast<uint32_t>(getpid()));
   renderer::setSeedOverride(&seed);
+  if (options.wayland) return runWaylandHost(options, &openMask);
 
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {

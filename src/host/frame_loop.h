@@ -23,7 +23,10 @@ class FramePacer {
  public:
   void setPeriod(int64_t periodMicros) { period_ = periodMicros > 0 ? periodMicros : 0; }
   int64_t period() const { return period_; }
-  bool isDue(int64_t now) const { return !started_ || now >= due_; }
+  // Due from a 32nd of a period before the time: a wait that the system ends a little early
+  // (its timer's granularity, a clock of its own) then draws at once instead of waiting
+  // again for a remainder it cannot time, and the pace stays even.
+  bool isDue(int64_t now) const { return !started_ || now >= due_ - period_ / 32; }
   // The time the next turn is due; only meaningful after the first turn.
   int64_t due() const { return started_ ? due_ : INT64_MIN; }
   // A turn that began at `start` drew its frames. The next is due one period after the last

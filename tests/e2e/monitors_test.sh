@@ -4,9 +4,12 @@
 # screenshots measured monitor by monitor, presents counted in Wine's trace, the mouse moved
 # and clicked with xdotool. Two monitors, ended by another program's window; three with the
 # primary in the middle (the left one at negative coordinates), changed while the saver
-# runs; and "Only the main monitor", ended by a click on a further monitor.
+# runs; and "Only the main monitor" on battery (the kernel's power-supply class, which Wine
+# reads, replaced in a private mount namespace), ended by a click on a further monitor.
 #   monitors_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD_DIR
 set -uo pipefail
+# A mount namespace of its own, for the battery.
+[ -n "${MONITORS_TEST_UNSHARED:-}" ] || MONITORS_TEST_UNSHARED=1 exec unshare -m --propagation private "$0" "$@"
 
 usage="usage: monitors_test.sh ORVANE_SCR WORK_DIR NATIVE_BUILD_DIR"
 scr="$(readlink -f "${1:?$usage}")"
@@ -88,8 +91,7 @@ check_monitors() {
   done
 }
 
-# Presents in 3 s, window by window: $1 windows draw, each at most at the refresh (60 Hz,
-# 5 % over for the timer) and at least at a pace a loaded machine keeps.
+# Presents in 3 s, window by window: $1 windows draw, each at $2 to $3 frames a second.
 check_pace() {
   local before after rates
   before="$(wc -l <"$trace")"
@@ -98,10 +100,10 @@ check_pace() {
   rates="$(sed -n "$((before + 1)),${after}p" "$trace" | grep -o 'glxdrv_wglSwapBuffers (0x[0-9a-f]*' |
            sort | uniq -c | awk '{ printf "%.1f ", $1 / 3 }')"
   if [ "$(wc -w <<<"$rates")" = "$1" ] &&
-     awk -v r="$rates" 'BEGIN { n = split(r, a, " "); for (i = 1; i <= n; i++) if (a[i] > 63 || a[i] < 15) exit 1 }'; then
-    ok "$1 windows present at the display's pace (frames a second: $rates)"
+     awk -v r="$rates" -v lo="$2" -v hi="$3" 'BEGIN { n = split(r, a, " "); for (i = 1; i <= n; i++) if (a[i] < lo || a[i] > hi) exit 1 }'; then
+    ok "$1 windows present at $2 to $3 frames a second ($rates)"
   else
-    fail "presents of $1 windows not at the display's pace (frames a second: ${rates:-none})"
+    fail "presents of $1 windows not at $2 to $3 frames a second (${rates:-none})"
   fi
 }
 
@@ -122,7 +124,8 @@ end_by_mouse_over() {
 # The cursor starts on the further monitor, where nothing then moves it.
 if start_saver 0 "${two[1]}" 2; then
   check_monitors two "drawn:${two[0]}" "drawn:${two[1]}"
-  check_pace 2
+  # At most the 60 Hz refresh (5 % over for the timer), at least what a loaded machine keeps.
+  check_pace 2 15 63
   # Another program's window taking the activation is input too.
   wine notepad >/dev/null 2>&1 &
   check_ended_by "another program's window"
@@ -142,8 +145,17 @@ if start_saver 0 "${three[1]}" 3; then
   end_by_mouse_over "${changed[1]}"
 fi
 
+# A battery, discharging, and no mains: the saver halves its pace.
+mount -t tmpfs battery /sys/class/power_supply &&
+  mkdir /sys/class/power_supply/AC /sys/class/power_supply/BAT0 &&
+  echo Mains >/sys/class/power_supply/AC/type && echo 0 >/sys/class/power_supply/AC/online &&
+  for f in type:Battery status:Discharging present:1 capacity:50 energy_now:25000000 energy_full:50000000 \
+           power_now:10000000 voltage_now:12000000; do
+    echo "${f#*:}" >"/sys/class/power_supply/BAT0/${f%%:*}"
+  done || fail "no battery could be made"
 e2e_layout "${three[@]}"
 if start_saver 1 "${three[2]}" 3; then
+  check_pace 1 28 32
   check_monitors main-only "drawn:${three[0]}" "black:${three[1]}" "black:${three[2]}"
   xdotool click 1
   check_ended_by "a click on ${three[2]}"

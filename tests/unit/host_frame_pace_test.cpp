@@ -32,8 +32,10 @@ TEST(FramePacer, KeepsAnEvenPaceWithoutCatchingUp) {
       ASSERT_TRUE(pacer.isDue(c.starts[i])) << c.what << ", turn " << i;
       pacer.turnDrawn(c.starts[i]);
       EXPECT_EQ(pacer.due(), c.dues[i]) << c.what << ", turn " << i;
+      // Due from a 32nd of a period early, never sooner.
       if (c.period > 0) {
-        EXPECT_FALSE(pacer.isDue(pacer.due() - 1)) << c.what << ", turn " << i;
+        EXPECT_FALSE(pacer.isDue(pacer.due() - c.period / 32 - 1)) << c.what << ", turn " << i;
+        EXPECT_TRUE(pacer.isDue(pacer.due() - c.period / 32)) << c.what << ", turn " << i;
       }
     }
   }

@@ -362,6 +362,42 @@ TEST_F(SaverWindowTest, PaceFollowsThePowerSource) {
   }
 }
 
+// ---------------------------------------------------------------- the hidden preview
+
+// The preview draws nothing while the settings window it is shown in is minimised, and looks
+// again four times a second until that window is restored.
+HWND minimisedParent = nullptr;
+int hiddenWaits = 0;
+void waitWhileMinimised(int64_t deadline) {
+  watchWait(deadline);
+  if (++hiddenWaits == 3) ShowWindow(minimisedParent, SW_RESTORE);
+}
+bool frameThenClose(MirrorScene*, uint32_t) {
+  loopEvents += 'F';
+  PostMessageA(saverWindow, WM_CLOSE, 0, 0);
+  return true;
+}
+
+TEST_F(SaverWindowTest, PreviewDrawsNothingWhileItsWindowIsMinimised) {
+  minimisedParent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 170, 130,
+                                    nullptr, nullptr, hostInstance, nullptr);
+  ShowWindow(minimisedParent, SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(minimisedParent));
+  saverMode = SaverMode::Preview;
+  saverRenderFrame = frameThenClose;
+  saverSwapBuffers = watchSwap;
+  saverWaitUntil = waitWhileMinimised;
+  saverClockMicros = madeUpClock;
+  loopEvents.clear();
+  steps.clear();
+  hiddenWaits = 0;
+  RunSaverWindow(minimisedParent, SW_SHOWNORMAL);
+  EXPECT_EQ(loopEvents.substr(0, 5), "ZZZFS");
+  ASSERT_GE(steps.size(), 3u);
+  EXPECT_EQ(steps[0], 250000);
+  DestroyWindow(minimisedParent);
+}
+
 // ---------------------------------------------------------------- display power, preview DPI
 
 // Sends the saver window the console display's state (0 off, 1 on, 2 dimmed).

@@ -21,6 +21,7 @@ struct SaverSurface {
   HDC deviceContext;
   HGLRC renderContext;
   MirrorScene* scene;
+  bool swapIntervalSet;  // the context's swap interval has been chosen
 };
 
 // The one owner of the saver's windows and what draws in them: a surface is added for a

@@ -119,9 +119,19 @@ class SaverLoop : public FrameLoopHost {
     return top == nullptr || (IsWindowVisible(top) && !IsIconic(top));
   }
   bool renderFrame(int32_t index) override {
-    const SaverSurface& surface = drawn_[index];
+    SaverSurface& surface = drawn_[index];
     if (wglGetCurrentContext() != surface.renderContext)
       wglMakeCurrent(surface.deviceContext, surface.renderContext);
+    // A further monitor's presents do not wait for a refresh, so that the presents of several
+    // monitors in one turn do not wait one each. It is set at the window's first frame, not
+    // as the window is made: a change of layout may make a window and take it away again at
+    // once, and under Wine setting the interval on such a window has taken the whole
+    // session's windows with it.
+    if (!surface.swapIntervalSet) {
+      SetCurrentSwapInterval(0);
+      surface.swapIntervalSet = true;
+      if (SaverSurface* kept = saverSurfaces.find(surface.window)) kept->swapIntervalSet = true;
+    }
     return saverRenderFrame(surface.scene, frameWordFor(saverSettings ? saverSettings->UseMirrors : 1));
   }
   void swapBuffers(int32_t index) override { saverSwapBuffers(drawn_[index].deviceContext); }
@@ -173,11 +183,11 @@ bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, boo
   if (!setSaverPixelFormat(window, surface->deviceContext, reportFailures)) return false;
   surface->renderContext = wglCreateContext(surface->deviceContext);
   wglMakeCurrent(surface->deviceContext, surface->renderContext);
-  // The primary's presents wait for its refresh; the others' do not, so that the presents of
-  // several monitors in one turn do not wait a refresh each.
-  if (surface->renderContext != nullptr) {
-    const bool waits = SetCurrentSwapInterval(reportFailures ? 1 : 0);
-    if (reportFailures) saverPresentsWait = waits;
+  // The primary's presents wait for its refresh (the pace is taken from whether they do);
+  // the others' are set not to at their first frame.
+  if (surface->renderContext != nullptr && reportFailures) {
+    saverPresentsWait = SetCurrentSwapInterval(1);
+    surface->swapIntervalSet = true;
   }
   // A further window without a context has nothing to draw with and stays black; the
   // primary's goes on regardless, as it always has.

@@ -34,7 +34,7 @@ SaverSurface* SaverSurfaceSet::find(HWND window) {
 SaverSurface* SaverSurfaceSet::add(HWND window, const ScreenRect& area) {
   if (count_ >= kMaxSaverWindows) return nullptr;
   SaverSurface* surface = &surfaces_[count_++];
-  *surface = SaverSurface{window, area, nullptr, nullptr, nullptr};
+  *surface = SaverSurface{window, area, nullptr, nullptr, nullptr, false};
   return surface;
 }
 

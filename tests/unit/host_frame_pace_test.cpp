@@ -1,5 +1,5 @@
-// The frame pace every host shares: when a turn is due, the period a host's display and
-// settings ask for, and the loop that follows the pacer with a made-up clock.
+// The frame pace every host shares: when a turn is due, and the period a host's display and
+// settings ask for.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -67,66 +67,6 @@ TEST(FramePace, PeriodFromTheRefreshPowerAndLimits) {
         << c.pace.refreshHz << " Hz, waits " << c.pace.presentsWaitForRefresh << ", power " << c.pace.savePower
         << ", max " << c.pace.maxFps << ", delay " << c.pace.minDelayMicros;
   }
-}
-
-// A host on a made-up clock: each frame takes `frameCost` (the first frame of turn
-// `turnToStall` takes `stall`), and a wait ends at its deadline. Scene 1 is ready only in
-// every other turn, the first included.
-class MadeUpHost : public FrameLoopHost {
- public:
-  int64_t now = 0;
-  int64_t frameCost = 3000;
-  size_t turnToStall = 0;
-  int64_t stall = 0;
-  std::vector<int64_t> turnStarts;  // when each turn's first frame began
-  std::vector<int> drawnOfScene = {0, 0};
-  int endlessWaits = 0;
-  bool noneReady = false;
-
-  EventStep takeEvent() override { return now >= 1000000 || endlessWaits > 0 ? EventStep::Stop : EventStep::Idle; }
-  int32_t sceneCount() override { return 2; }
-  bool sceneReady(int32_t index) override { return !noneReady && (index == 0 || turnStarts.size() % 2 == 1); }
-  bool renderFrame(int32_t index) override {
-    if (index == 0) turnStarts.push_back(now);
-    now += index == 0 && turnStarts.size() == turnToStall ? stall : frameCost;
-    ++drawnOfScene[index];
-    return true;
-  }
-  void swapBuffers(int32_t) override {}
-  int64_t nowMicros() override { return now; }
-  void waitUntil(int64_t deadline) override {
-    if (deadline == kNoDeadline) {
-      ++endlessWaits;
-      return;
-    }
-    EXPECT_GT(deadline, now) << "a wait for a time already past";
-    now = deadline;
-  }
-};
-
-TEST(FrameLoop, FollowsThePacerAndWaitsForEventsWhenNothingIsReady) {
-  MadeUpHost host;
-  host.turnToStall = 20;
-  host.stall = 100000;  // a tenth of a second in one frame
-  FramePacer pacer;
-  pacer.setPeriod(16667);
-  runFrameLoop(host, pacer);
-  // A second at 60 a second, less the turns the stall took, and never two turns closer
-  // than half a period (no catch-up after the stall).
-  EXPECT_GE(host.turnStarts.size(), 50u);
-  EXPECT_LE(host.turnStarts.size(), 57u);
-  for (size_t i = 1; i < host.turnStarts.size(); ++i)
-    EXPECT_GE(host.turnStarts[i] - host.turnStarts[i - 1], 16667 / 2) << "turn " << i;
-  EXPECT_EQ(host.drawnOfScene[1], (host.drawnOfScene[0] + 1) / 2);
-  EXPECT_EQ(host.endlessWaits, 0);
-
-  MadeUpHost idle;
-  idle.noneReady = true;
-  FramePacer idlePacer;
-  idlePacer.setPeriod(16667);
-  runFrameLoop(idle, idlePacer);
-  EXPECT_EQ(idle.endlessWaits, 1) << "with no scene ready the loop waits for an event";
-  EXPECT_TRUE(idle.turnStarts.empty());
 }
 
 }  // namespace

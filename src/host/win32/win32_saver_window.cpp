@@ -73,8 +73,8 @@ void stopWatchingDisplayState(HANDLE registration) {
 }
 
 // The saver's turn of the frame loop: the thread's messages (and, between them, a new
-// layout of the windows, a new pace after a change of the power source, or a wait while
-// the display is off), one frame of each window's scene with its context made current, the
+// layout of the windows, a new pace after a change of the layout or the power source, or a
+// wait while the display is off), one frame of each window's scene with its context made current, the
 // buffer swaps, and a wait for the next turn that wakes for messages, each through its seam.
 class SaverLoop : public FrameLoopHost {
  public:
@@ -91,6 +91,7 @@ class SaverLoop : public FrameLoopHost {
     if (saverLayoutChanged) {
       saverLayoutChanged = false;
       RelayoutSaverWindows();
+      takePace();  // the primary display may have a new refresh
       return EventStep::Handled;
     }
     if (saverPowerChanged) {

@@ -20,6 +20,20 @@ work="$(cd "$work" && pwd)"
 
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
+
+# Waits up to $2 s for the "Your pictures" report that follows $3, shoots the screen as
+# $1.png, dismisses the report, then closes the dialog with Escape.
+close_report_and_dialog() {
+  if report="$(wait_window 'Your pictures' "$2")"; then
+    import -window root "$work/$1.png" 2>/dev/null
+    xdotool windowfocus "$report"; xdotool key Return
+  else
+    fail "no report after $3"
+  fi
+  sleep 0.5
+  xdotool windowfocus "$dialog"; xdotool key Escape
+  wait_exit "$dialog_pid" 20 || fail "the dialog did not close"
+}
 # A white screen: the saver's black picture is then told apart from an empty screen.
 e2e_start 800x600 -wr
 # No prop file from an earlier run of the kept prefix: the saver's first pictures are its own.
@@ -180,15 +194,7 @@ if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
   xdotool windowfocus "$chooser"
   xdotool type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return; sleep 1
   xdotool type --delay 30 '"Blüte 花.png" "leaf.gif" "notes.png"'; xdotool key Return
-  if report="$(wait_window 'Your pictures' 20)"; then
-    import -window root "$work/dialog-report.png" 2>/dev/null
-    xdotool windowfocus "$report"; xdotool key Return
-  else
-    fail "no report after adding pictures"
-  fi
-  sleep 0.5
-  xdotool windowfocus "$dialog"; xdotool key Escape
-  wait_exit "$dialog_pid" 20 || fail "the dialog did not close"
+  close_report_and_dialog dialog-report 20 "adding pictures"
 else
   fail "\"Add pictures...\" opened no file dialog"
 fi
@@ -269,15 +275,7 @@ if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
     fail "while adding: $changed pixels changed, props $first then $second"
   fi
   xdotool windowfocus "$dialog"; xdotool key space
-  if report="$(wait_window 'Your pictures' 30)"; then
-    import -window root "$work/adding-report.png" 2>/dev/null
-    xdotool windowfocus "$report"; xdotool key Return
-  else
-    fail "no report after \"Stop adding\""
-  fi
-  sleep 0.5
-  xdotool windowfocus "$dialog"; xdotool key Escape
-  wait_exit "$dialog_pid" 20 || fail "the dialog did not close"
+  close_report_and_dialog adding-report 30 '"Stop adding"'
   wait_exit "$drop_a" 60 && [ "$exit_code" = 0 ] || fail "the first drop: exit code '$exit_code' ($(cat "$work/dropA.txt"))"
   wait_exit "$drop_b" 60 && [ "$exit_code" = 0 ] || fail "the second drop: exit code '$exit_code' ($(cat "$work/dropB.txt"))"
   listed="$("$proptool" list "$own" 2>&1)"

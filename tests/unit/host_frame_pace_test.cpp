@@ -61,11 +61,36 @@ TEST(FramePace, PeriodFromTheRefreshPowerAndLimits) {
       {{-1, false, false, 0, 0}, 0},          // paced by other means
       {{-1, false, false, 0, 25000}, 25000},
       {{-1, false, true, 0, 0}, 33333},
+      // A rational refresh: 59.94 Hz is not taken as 59.
+      {{59, false, false, 0, 0, 60000, 1001, 0}, 16683},
+      {{59, true, false, 0, 0, 60000, 1001, 0}, 16355},
+      {{59, false, true, 0, 0, 60000, 1001, 0}, 33367},  // battery, old rule: the whole-hertz refresh
+      // Presents held to every nth refresh: n refreshes, a little less when they wait.
+      {{60, false, false, 0, 0, 0, 0, 2}, 33333},
+      {{60, true, false, 0, 0, 0, 0, 2}, 32679},
+      {{75, false, true, 0, 0, 75, 1, 3}, 40000},        // the interval, not savePower, decides
+      {{60, true, false, 30, 0, 0, 0, 1}, 33334},        // a software renderer's cap on top
   };
   for (const auto& c : cases) {
     EXPECT_EQ(framePeriodMicros(c.pace), c.period)
         << c.pace.refreshHz << " Hz, waits " << c.pace.presentsWaitForRefresh << ", power " << c.pace.savePower
         << ", max " << c.pace.maxFps << ", delay " << c.pace.minDelayMicros;
+  }
+}
+
+TEST(FramePace, SavingPowerPresentsEverySecondRefreshOrEnoughForAtMost30) {
+  struct {
+    int32_t hz;
+    uint32_t numerator, denominator;
+    int32_t interval;
+  } cases[] = {{60, 0, 0, 2},  {0, 0, 0, 2},   {30, 0, 0, 2},   {75, 0, 0, 3},       {120, 0, 0, 4},
+               {144, 0, 0, 5}, {240, 0, 0, 8}, {59, 60000, 1001, 2}, {144, 144000, 1001, 5}};
+  for (const auto& c : cases) {
+    FramePace pace;
+    pace.refreshHz = c.hz;
+    pace.refreshNumerator = c.numerator;
+    pace.refreshDenominator = c.denominator;
+    EXPECT_EQ(savePowerInterval(pace), c.interval) << c.hz << " " << c.numerator << "/" << c.denominator;
   }
 }
 

@@ -74,6 +74,15 @@ TEST(HostMessages, EachMessageInEachModeDoesWhatTheSaverPromises) {
       {"screen save in preview", P, false, msg::kSysCommand, 0xF140, A::Nothing, true},
       {"close command in preview", P, false, msg::kSysCommand, 0xF060, A::Nothing, true},
       {"paint", S, false, 0x000F, 0, A::Nothing, true},
+      // The session leaves the desktop unseen: locked, console disconnected, remote in or out.
+      {"session locked", S, false, msg::kWtsSessionChange, 7, A::RequestClose, true},
+      {"console disconnected", S, false, msg::kWtsSessionChange, 2, A::RequestClose, true},
+      {"remote connected", S, false, msg::kWtsSessionChange, 3, A::RequestClose, true},
+      {"remote disconnected", S, false, msg::kWtsSessionChange, 4, A::RequestClose, true},
+      {"session unlocked", S, false, msg::kWtsSessionChange, 8, A::Nothing, true},
+      {"console connected", S, false, msg::kWtsSessionChange, 1, A::Nothing, true},
+      {"session locked while checking", S, true, msg::kWtsSessionChange, 7, A::Nothing, true},
+      {"session locked in preview", P, false, msg::kWtsSessionChange, 7, A::Nothing, true},
   };
   for (const auto& c : cases) {
     const MessageDecision d = decideMessage(c.mode, c.checking, c.message, c.wParam);
@@ -255,6 +264,64 @@ TEST(HostPower, BatteryOrBatterySaverSlowTheSaverOnlyWhenItMaySavePower) {
                {0, 0, 1, false}, {7, 0, 0, true}};
   for (const auto& c : cases)
     EXPECT_EQ(savingPower(c.savePower, c.acLine, c.flag), c.saving) << c.savePower << " " << int{c.acLine} << " " << int{c.flag};
+}
+
+// Each announced setting moves its own fact, in turn from the mains with every saver off;
+// any one of them slows a saver that may save power.
+TEST(HostPower, AnnouncedSettingsMoveTheirOwnFact) {
+  using S = PowerSetting;
+  struct {
+    S setting;
+    std::vector<uint8_t> data;
+    bool changed, battery, batterySaver, energySaver;
+  } steps[] = {
+      {S::PowerSource, {1, 0, 0, 0}, true, true, false, false},
+      {S::PowerSource, {2, 0, 0, 0}, false, true, false, false},  // a UPS is no mains
+      {S::PowerSource, {0, 0, 0, 0}, true, false, false, false},
+      {S::PowerSavingStatus, {1, 0, 0, 0}, true, false, true, false},
+      {S::PowerSavingStatus, {2, 0, 0, 0}, false, false, true, false},  // unknown: unchanged
+      {S::PowerSavingStatus, {0, 0, 0, 0}, true, false, false, false},
+      {S::EnergySaverStatus, {2, 0, 0, 0}, true, false, false, true},   // on the mains too
+      {S::EnergySaverStatus, {0, 1, 0, 0}, false, false, false, true},  // 256: unknown
+      {S::EnergySaverStatus, {0, 0}, false, false, false, true},        // short data
+      {S::Other, {1, 0, 0, 0}, false, false, false, true},
+      {S::EnergySaverStatus, {0, 0, 0, 0}, true, false, false, false},
+  };
+  PowerState state;
+  for (const auto& s : steps) {
+    const bool before = savingPower(1, state);
+    EXPECT_EQ(applyPowerSetting(&state, s.setting, static_cast<uint32_t>(s.data.size()), s.data.data()), s.changed);
+    EXPECT_TRUE(state.onBattery == s.battery && state.batterySaver == s.batterySaver &&
+                state.energySaver == s.energySaver)
+        << static_cast<int>(s.setting) << " " << int{s.data[0]};
+    EXPECT_EQ(savingPower(1, state), s.battery || s.batterySaver || s.energySaver);
+    EXPECT_FALSE(savingPower(0, state));
+    if (!s.changed) {
+      EXPECT_EQ(savingPower(1, state), before);
+    }
+  }
+}
+
+// The system's own software renderer is held to 30 frames a second; a real driver, or a
+// renderer that only resembles it, is not.
+TEST(HostSoftwareRenderer, OnlyTheSystemsOwnIsCapped) {
+  struct {
+    const char* renderer;
+    int32_t cap;
+  } cases[] = {{"GDI Generic", 30}, {"llvmpipe (LLVM 15.0.6, 256 bits)", 0}, {"GDI Generic (x)", 0},
+               {"gdi generic", 0}, {"", 0}, {nullptr, 0}};
+  for (const auto& c : cases) EXPECT_EQ(frameCapForRenderer(c.renderer), c.cap) << (c.renderer ? c.renderer : "null");
+}
+
+TEST(HostPreview, DrawsOnlyWhileItCanBeSeen) {
+  struct {
+    bool visible, rootIconic;
+    uint32_t cloaked;
+    bool drawn;
+  } cases[] = {{true, false, 0, true},  {false, false, 0, false}, {true, true, 0, false},
+               {true, false, 1, false}, {true, false, 2, false},  {true, false, 4, false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(previewCanBeSeen(c.visible, c.rootIconic, c.cloaked), c.drawn) << c.visible << c.rootIconic << c.cloaked;
 }
 
 }  // namespace

@@ -69,8 +69,9 @@ bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       *result = 0;
       return true;
     case WM_POWERBROADCAST: {
+      // Each change reaches the drawing threads before this returns.
       if (wParam == PBT_APMPOWERSTATUSCHANGE) {
-        saverPowerChanged = true;
+        ReadSystemPowerState();
         *result = TRUE;
         return true;
       }
@@ -78,10 +79,23 @@ bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
       const DisplayPower power = readDisplayPower(IsEqualGUID(setting->PowerSetting, saverConsoleDisplayState),
                                                   setting->DataLength, setting->Data);
-      if (power != DisplayPower::Unchanged) saverDisplayOff = power == DisplayPower::Off;
+      if (power != DisplayPower::Unchanged) {
+        saverDisplayOff = power == DisplayPower::Off;
+        WakeSurfaceThreads();
+      }
+      const PowerSetting which = IsEqualGUID(setting->PowerSetting, saverPowerSource)         ? PowerSetting::PowerSource
+                                 : IsEqualGUID(setting->PowerSetting, saverPowerSavingStatus) ? PowerSetting::PowerSavingStatus
+                                 : IsEqualGUID(setting->PowerSetting, saverEnergySaverStatus) ? PowerSetting::EnergySaverStatus
+                                                                                              : PowerSetting::Other;
+      if (applyPowerSetting(&saverPowerState, which, setting->DataLength, setting->Data)) UpdateSaverPower();
       *result = TRUE;
       return true;
     }
+    case kContextLostMessage:
+      // A monitor's context keeps failing: the saver ends as if asked to.
+      if (saverSettings != nullptr) RequestClose(saverSettings);
+      *result = 0;
+      return true;
     default:
       return false;
   }

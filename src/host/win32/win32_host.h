@@ -80,6 +80,12 @@ extern SaverSurfaceSet saverSurfaces;
 // reports a change made outside it).
 extern bool saverLayoutChanged;
 constexpr UINT_PTR kLayoutTimer = 1;
+// A cursor that moved too far while the saver has windows is taken as input only if the
+// layout is still the same a moment later: a change of the monitors moves the cursor, and
+// the system may tell of the new layout only after the move (Wine does, by tens of ms).
+constexpr UINT_PTR kCursorTimer = 2;
+constexpr UINT kCursorSettleMs = 250;
+extern bool saverCursorSettling;  // the timer runs (further moves do not restart it)
 // The console display is off: the drawing threads wait instead of drawing.
 extern std::atomic<bool> saverDisplayOff;
 // The power facts as the system last announced them (main thread), and whether they, with

@@ -12,6 +12,7 @@ HWND saverWindow = nullptr;
 MirrorScene* saverScene = nullptr;
 SaverSurfaceSet saverSurfaces;
 bool saverLayoutChanged = false;
+bool saverCursorSettling = false;
 std::atomic<bool> saverDisplayOff{false};
 PowerState saverPowerState;
 std::atomic<bool> saverSavingPower{false};

@@ -221,6 +221,7 @@ void RunSaverWindow(HWND parent, int showCommand) {
   saverSurfaces.releaseAll();
   SaverSurface* primary = saverSurfaces.add(window, {0, 0, width, height});
   saverLayoutChanged = false;
+  saverCursorSettling = false;
   saverDisplayOff = false;
   saverPowerState = PowerState{};
   ReadSystemPowerState();

@@ -439,7 +439,8 @@ TEST_F(SaverWindowTest, NothingIsDrawnWhileTheDisplayIsOff) {
   waits = 0;
   RunSaverWindow(nullptr, SW_SHOWNORMAL);
   saverWaitMessage = realWaitMessage;
-  EXPECT_EQ(loopEvents.substr(0, 16), "FSZ" "FS" "www" "ZFSZ" "FS");
+  const std::string expected = "FSZ" "FS" "www" "ZFSZ" "FS";
+  EXPECT_EQ(loopEvents.substr(0, expected.size()), expected);
 }
 
 // The preview's child is made in its parent's DPI awareness, taken for the thread before the

@@ -134,15 +134,20 @@ check_rates() {
   fi
 }
 
-# The saver's processor time over 3 s, in milliseconds a second.
+# The processor time over 3 s of the saver and of this prefix's Wine server (which does the
+# work of every message the saver asks for), in milliseconds a second.
 cpu_per_second() {
-  local pid t0 t1 ticks
+  local pids p t0=0 t1=0 ticks
   ticks="$(getconf CLK_TCK)"
-  pid="$(saver_processes | head -n1)"
-  t0="$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null)"
+  pids="$(saver_processes | head -n1)"
+  for p in /proc/[0-9]*; do
+    [[ "$(readlink "$p/exe" 2>/dev/null)" == */wineserver* ]] &&
+      tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && pids+=" ${p#/proc/}"
+  done
+  for p in $pids; do t0=$((t0 + $(awk '{ print $14 + $15 }' "/proc/$p/stat" 2>/dev/null || echo 0))); done
   sleep 3
-  t1="$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null)"
-  echo $(((${t1:-0} - ${t0:-0}) * 1000 / ticks / 3))
+  for p in $pids; do t1=$((t1 + $(awk '{ print $14 + $15 }' "/proc/$p/stat" 2>/dev/null || echo 0))); done
+  echo $(((t1 - t0) * 1000 / ticks / 3))
 }
 
 # `$1` (a description) ends the saver with exit code 0 and no window left.

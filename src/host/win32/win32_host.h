@@ -88,6 +88,8 @@ constexpr UINT kCursorSettleMs = 250;
 extern bool saverCursorSettling;  // the timer runs (further moves do not restart it)
 // The console display is off: the drawing threads wait instead of drawing.
 extern std::atomic<bool> saverDisplayOff;
+// A password check is under way: the picture stands still until it ends.
+extern std::atomic<bool> saverDrawingPaused;
 // The power facts as the system last announced them (main thread), and whether they, with
 // the "SavePower" setting, ask the drawing threads for the power-saving pace.
 extern PowerState saverPowerState;

@@ -14,6 +14,7 @@ SaverSurfaceSet saverSurfaces;
 bool saverLayoutChanged = false;
 bool saverCursorSettling = false;
 std::atomic<bool> saverDisplayOff{false};
+std::atomic<bool> saverDrawingPaused{false};
 PowerState saverPowerState;
 std::atomic<bool> saverSavingPower{false};
 const GUID saverConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};

@@ -223,6 +223,7 @@ void RunSaverWindow(HWND parent, int showCommand) {
   saverLayoutChanged = false;
   saverCursorSettling = false;
   saverDisplayOff = false;
+  saverDrawingPaused = false;
   saverPowerState = PowerState{};
   ReadSystemPowerState();
   const bool saver = (saverMode == SaverMode::Saver);

@@ -77,8 +77,9 @@ class SurfaceLoop : public FrameLoopHost {
       takePace();
       return EventStep::Handled;
     }
-    if (saverDisplayOff) {
-      // Nobody sees a frame: sleep until the main thread wakes this one.
+    if (saverDisplayOff || saverDrawingPaused) {
+      // Nobody sees a frame, or the picture stands still for a password check: sleep until
+      // the main thread wakes this one.
       saverWaitMessage();
       return EventStep::Handled;
     }

@@ -9,11 +9,15 @@ void RequestClose(SaverSettings* settings) {
 
 void BeginPasswordCheck(SaverSettings* settings) {
   settings->CheckingPassword = 1;
+  saverDrawingPaused = true;
+  WakeSurfaceThreads();
   SendMessageA(settings->Window, WM_SETCURSOR, 0, 0);
 }
 
 void EndPasswordCheck(SaverSettings* settings) {
   settings->CheckingPassword = 0;
+  saverDrawingPaused = false;
+  WakeSurfaceThreads();
   SendMessageA(settings->Window, WM_SETCURSOR, 0, 0);
   GetCursorPos(&settings->StartCursor);
 }

@@ -80,18 +80,12 @@ TEST(FramePace, PeriodFromTheRefreshPowerAndLimits) {
 
 TEST(FramePace, SavingPowerPresentsEverySecondRefreshOrEnoughForAtMost30) {
   struct {
-    int32_t hz;
-    uint32_t numerator, denominator;
-    int32_t interval;
-  } cases[] = {{60, 0, 0, 2},  {0, 0, 0, 2},   {30, 0, 0, 2},   {75, 0, 0, 3},       {120, 0, 0, 4},
-               {144, 0, 0, 5}, {240, 0, 0, 8}, {59, 60000, 1001, 2}, {144, 144000, 1001, 5}};
-  for (const auto& c : cases) {
     FramePace pace;
-    pace.refreshHz = c.hz;
-    pace.refreshNumerator = c.numerator;
-    pace.refreshDenominator = c.denominator;
-    EXPECT_EQ(savePowerInterval(pace), c.interval) << c.hz << " " << c.numerator << "/" << c.denominator;
-  }
+    int32_t interval;
+  } cases[] = {{{60}, 2},  {{0}, 2},   {{30}, 2},   {{75}, 3},   {{120}, 4}, {{144}, 5},
+               {{240}, 8}, {{59, false, false, 0, 0, 60000, 1001}, 2}, {{144, false, false, 0, 0, 144000, 1001}, 5}};
+  for (const auto& c : cases)
+    EXPECT_EQ(savePowerInterval(c.pace), c.interval) << c.pace.refreshHz << " " << c.pace.refreshNumerator;
 }
 
 }  // namespace

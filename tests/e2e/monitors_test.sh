@@ -28,10 +28,9 @@ three=(640x480+640+0 800x600+1280+0 640x480+0+0)
 e2e_start_xorg "${two[@]}"
 desktop=3060c0
 xsetroot -solid "#$desktop"
-# Each window draws on a thread of its own, and Wine's software GL then frees its per-frame
-# memory in one glibc arena per thread, each handed back to the kernel at once: several
-# times the processor time per frame, all of it in the kernel and none of it the saver's
-# (a real driver on Windows has no such thing). One arena keeps the rig's cost the saver's.
+# Wine's software GL on each window's drawing thread frees its per-frame memory into a glibc
+# arena per thread, handed back to the kernel at once: several times the processor time per
+# frame, none of it the saver's (Windows has no such thing). One arena keeps it the saver's.
 export GLIBC_TUNABLES=glibc.malloc.arena_max=1
 "$native/proptool" sample "$work/korrin.prp" >/dev/null && install_props "$work/korrin.prp" ||
   { echo "the native proptool is needed for the sample props" >&2; exit 1; }
@@ -124,8 +123,7 @@ check_rates() {
   after="$(wc -l <"$trace")"
   presents="$(sed -n "$((before + 1)),${after}p" "$trace" | grep -o '^[0-9a-f]*:trace:wgl:glxdrv_wglSwapBuffers (0x[0-9a-f]*')"
   rates="$(cut -d'(' -f2 <<<"$presents" | sort | uniq -c | awk '{ printf "%.1f\n", $1 / 3 }' | sort -n | tr '\n' ' ')"
-  threads="$(cut -d: -f1 <<<"$presents" | sort -u | wc -l)"
-  want="$(printf '%s\n' "$@" | sort -n | tr '\n' ' ')"
+  threads="$(cut -d: -f1 <<<"$presents" | sort -u | wc -l)" want="$(printf '%s\n' "$@" | sort -n | tr '\n' ' ')"
   if [ "$threads" = $# ] && awk -v r="$rates" -v w="$want" 'BEGIN { n = split(r, a, " "); if (n != split(w, b, " ")) exit 1
        for (i = 1; i <= n; i++) if (a[i] < 0.85 * b[i] || a[i] > 1.05 * b[i]) exit 1 }'; then
     ok "windows present at their monitors' refreshes ($want Hz: $rates, $threads threads)"
@@ -134,20 +132,16 @@ check_rates() {
   fi
 }
 
-# The processor time over 3 s of the saver and of this prefix's Wine server (which does the
-# work of every message the saver asks for), in milliseconds a second.
+# The processor time over 3 s of this prefix's Wine processes (the saver, and the Wine server
+# that does the work of every message it asks for), in milliseconds a second.
 cpu_per_second() {
-  local pids p t0=0 t1=0 ticks
+  local pids ticks t0
   ticks="$(getconf CLK_TCK)"
-  pids="$(saver_processes | head -n1)"
-  for p in /proc/[0-9]*; do
-    [[ "$(readlink "$p/exe" 2>/dev/null)" == */wineserver* ]] &&
-      tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && pids+=" ${p#/proc/}"
-  done
-  for p in $pids; do t0=$((t0 + $(awk '{ print $14 + $15 }' "/proc/$p/stat" 2>/dev/null || echo 0))); done
+  pids="$(grep -lzx "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3)"
+  prefix_ticks() { for p in $pids; do cat "/proc/$p/stat" 2>/dev/null; done | awk '{ s += $14 + $15 } END { print s + 0 }'; }
+  t0="$(prefix_ticks)"
   sleep 3
-  for p in $pids; do t1=$((t1 + $(awk '{ print $14 + $15 }' "/proc/$p/stat" 2>/dev/null || echo 0))); done
-  echo $(((t1 - t0) * 1000 / ticks / 3))
+  echo $((($(prefix_ticks) - t0) * 1000 / ticks / 3))
 }
 
 # `$1` (a description) ends the saver with exit code 0 and no window left.

@@ -381,23 +381,17 @@ TEST_F(SaverWindowTest, PreviewDrawsNothingWhileItCannotBeSeen) {
     SCOPED_TRACE(minimised ? "minimised" : "inside a hidden window");
     HWND top = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 170, 130, nullptr,
                                nullptr, hostInstance, nullptr);
-    HWND parent = top;
-    if (minimised) {
-      ShowWindow(top, SW_MINIMIZE);
-      ASSERT_TRUE(IsIconic(top));
-      hiddenWindow = top;
-      shownAgainWith = SW_RESTORE;
-    } else {
-      parent = CreateWindowExA(0, "STATIC", "box", WS_CHILD, 0, 0, 150, 100, top, nullptr, hostInstance, nullptr);
-      hiddenWindow = parent;
-      shownAgainWith = SW_SHOW;
-    }
+    hiddenWindow = minimised ? top : CreateWindowExA(0, "STATIC", "box", WS_CHILD, 0, 0, 150, 100, top, nullptr,
+                                                     hostInstance, nullptr);
+    shownAgainWith = minimised ? SW_RESTORE : SW_SHOW;
+    if (minimised) ShowWindow(top, SW_MINIMIZE);
+    ASSERT_EQ(IsIconic(top) != FALSE, minimised);
     saverMode = SaverMode::Preview;
     saverRenderFrame = frameThenClose;
     watchTheLoop();
     saverWaitUntil = waitWhileHidden;
     hiddenWaits = 0;
-    RunSaverWindow(parent, SW_SHOWNORMAL);
+    RunSaverWindow(hiddenWindow, SW_SHOWNORMAL);
     EXPECT_EQ(loopEvents.substr(0, 5), "ZZZFS");
     ASSERT_GE(steps.size(), 3u);
     EXPECT_EQ(steps[0], 250000);
@@ -498,12 +492,11 @@ TEST_F(SaverWindowTest, PreviewTakesTheParentsDpiAwarenessAndDrawsAtTheChildsSiz
 
 // Each announced power setting in turn, one a frame, from the mains with every saver off:
 // the pace slows from the next turn while any of them asks to save power.
-struct PowerStep {
+const struct {
   const GUID* setting;
   DWORD value;
   bool slow;
-};
-const PowerStep powerSteps[] = {
+} powerSteps[] = {
     {&saverPowerSource, 1, true},       {&saverPowerSource, 0, false},       {&saverPowerSavingStatus, 1, true},
     {&saverPowerSavingStatus, 0, false}, {&saverEnergySaverStatus, 2, true}, {&saverEnergySaverStatus, 0, false},
 };
@@ -523,11 +516,9 @@ TEST_F(SaverWindowTest, AnnouncedPowerSettingsChangeThePace) {
   watchTheLoop();
   RunSaverWindow(nullptr, SW_SHOWNORMAL);
   ASSERT_GE(steps.size(), 7u);
-  for (size_t i = 0; i < 7; ++i) {
-    const bool slow = i > 0 && powerSteps[i - 1].slow;
-    EXPECT_TRUE(slow ? steps[i] >= 32600 && steps[i] <= 33333 : steps[i] > 16000 && steps[i] <= 16667)
-        << "step " << i << ": " << steps[i];
-  }
+  for (size_t i = 0; i < 7; ++i)
+    EXPECT_TRUE(i > 0 && powerSteps[i - 1].slow ? steps[i] >= 32600 && steps[i] <= 33333
+                                                : steps[i] > 16000 && steps[i] <= 16667) << i << ": " << steps[i];
 }
 
 // The saver ends by itself when the session is locked (as input would end it) and when its

@@ -79,6 +79,7 @@ void onGlobalRemove(void* data, wl_registry*, uint32_t name) {
     if (host->outputs[i]->globalName == name) {
       releaseOutput(host, host->outputs[i].get());
       host->outputs.erase(host->outputs.begin() + static_cast<std::ptrdiff_t>(i));
+      checkSomethingToShow(host);
       return;
     }
   }

@@ -88,6 +88,8 @@ int64_t remakeClosedSurfaces(WaylandHost* host, int64_t now);
 // The output cannot draw (EGL refused its surface, or it cannot present): it stays as it
 // is. In the saver role, once every output has failed so, the saver has nothing to show.
 void outputFailed(WaylandHost* host, Output* o);
+// Notes whether, in the saver role, every output there is has failed so.
+void checkSomethingToShow(WaylandHost* host);
 // The output's name and buffer size, for its lines on stderr.
 std::string outputLabel(const Output& o);
 // Releases the output's drawing and surfaces, and the output itself.

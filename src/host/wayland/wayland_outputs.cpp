@@ -174,7 +174,11 @@ void onOutputDescription(void*, wl_output*, const char*) {}
 
 void outputFailed(WaylandHost* host, Output* o) {
   o->failed = true;
-  if (host->options->background) return;
+  checkSomethingToShow(host);
+}
+
+void checkSomethingToShow(WaylandHost* host) {
+  if (host->options->background || host->outputs.empty()) return;
   host->nothingToShow =
       std::all_of(host->outputs.begin(), host->outputs.end(), [](const std::unique_ptr<Output>& each) {
         return each->failed;

@@ -99,6 +99,11 @@ def covered_and_moving(name, process):
     x.check(moved > 500, "%s moves (%d pixels)" % (name, moved), "%s does not move" % name)
 
 
+def savers():
+    """The ids of the orvane processes running."""
+    return x.processes(lambda pid: os.readlink("/proc/%s/exe" % pid) == orvane)
+
+
 def lines_of(log, since, name):
     """The --fps lines printed for output `name` after byte `since` of the log."""
     with open(log) as f:
@@ -153,9 +158,8 @@ time.sleep(2.5)
 sharp = shot("HEADLESS-1")
 share = uniform_blocks(sharp) if sharp else 1.0
 at2 = lines_of(log, mark, "HEADLESS-1")
-x.check(sharp and (sharp.width, sharp.height) == OUTPUTS["HEADLESS-1"] and share < 0.5,
-        "at scale 2: %.0f %% of the lit 2x2 blocks uniform" % (100 * share),
-        "at scale 2: %.0f %% of the lit 2x2 blocks uniform" % (100 * share))
+what = "at scale 2: %.0f %% of the lit 2x2 blocks uniform" % (100 * share)
+x.check(sharp and (sharp.width, sharp.height) == OUTPUTS["HEADLESS-1"] and share < 0.5, what, what)
 x.check(at2 and all("HEADLESS-1, 480x270" in line for line in at2),
         "--fps at scale 2: %s (at scale 1: %s)" % (at2[-1], scale1), "--fps at scale 2: %s" % at2)
 if sharp:
@@ -177,7 +181,7 @@ x.check(battery and max(battery) <= 31.5, "on battery at 60 Hz: %s frames/s" % b
 
 subprocess.run(["wtype", "-s", "300", "-k", "space", "-s", "300"], check=False)
 code = x.wait_exit(saver, 5)
-left = x.processes(lambda pid: os.readlink("/proc/%s/exe" % pid) == orvane)
+left = savers()
 desktop = shot("HEADLESS-1")
 x.check(code == 0 and not left and desktop and desktop_share(desktop) > 0.99,
         "a key ends it: exit 0, no process left, the desktop shows again",
@@ -227,17 +231,13 @@ idle = x.start(recipe, stderr=open(os.path.join(work, "swayidle.err"), "w"))
 idle_saver = x.wait_for(lambda: (lambda s: s and desktop_share(s) < 0.001)(shot("HEADLESS-2")), 4, 0.2)
 later = x.wait_for(lambda: os.path.exists(marker), 8, 0.2)
 still = shot("HEADLESS-2")
-running = x.processes(lambda pid: os.readlink("/proc/%s/exe" % pid) == orvane)
+running = savers()
 x.check(idle_saver and later and still and desktop_share(still) < 0.001 and running,
         "swayidle %s: the saver shows, the later timeout ran while it shows" % " ".join(recipe),
         "swayidle %s: saver shown %s, later timeout ran %s, saver still there %s" % (
             " ".join(recipe), idle_saver, later, running))
 subprocess.run(["wtype", "-s", "300", "-k", "space", "-s", "300"], check=False)
-x.wait_for(lambda: not x.processes(lambda pid: os.readlink("/proc/%s/exe" % pid) == orvane), 5)
 x.stop(idle)
-for pid in running:  # the saver swayidle started, should the key not have ended it
-    try:
-        os.kill(pid, signal.SIGTERM)
-    except OSError:
-        pass
+for pid in [] if x.wait_for(lambda: not savers(), 5) else savers():  # swayidle's saver, left by the key
+    os.kill(pid, signal.SIGTERM)
 x.finish()

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """orvane --wayland on a headless sway with outputs of different sizes, as a person and a lock
 screen meet it: every output covered by its own moving kaleidoscope, an output added while it
-runs, frames paced by each output's refresh, an output at scale 2 drawn at its physical size,
+runs, no second saver over it, frames paced by each output's refresh, an output at scale 2 drawn at its physical size,
 30 frames a second on battery, a key ending it; then --background over the connection a lock
 screen hands over, which takes no input, keys do not end and SIGTERM does; last the idle
 line of docs/wayland.md run by swayidle, whose later timeout still runs while the saver shows.
@@ -142,6 +142,11 @@ sway("create_output")
 OUTPUTS["HEADLESS-3"] = (256, 192)
 lay_out("HEADLESS-3", 800)
 covered_and_moving("HEADLESS-3", saver)
+again = x.start([orvane, "--wayland", "--props", props], stderr=open(os.path.join(work, "again.err"), "w"))
+code = x.wait_exit(again, 5)
+x.check(code == 0 and saver.poll() is None and "already shows" in open(os.path.join(work, "again.err")).read(),
+        "a second saver ends at once and leaves the first alone", "a second saver: exit %s" % code)
+x.stop(again)
 
 # Each output's rate stays under its refresh, also once it is 30 Hz (the first line after
 # the change may hold frames from before it).

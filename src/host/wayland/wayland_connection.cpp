@@ -9,7 +9,9 @@
 // outputs that go take theirs with them. A key, a button, a touch, a scroll or a pointer
 // moved too far ends the saver (wayland_input); the background runs until a signal or the
 // connection's end. This file holds the connection, its globals, EGL and the frame loop.
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -242,6 +244,26 @@ class WaylandLoop : public FrameLoopHost {
   int64_t remade_ = kNoDeadline;
 };
 
+// One saver per compositor: an idle daemon that starts the saver again while one still shows
+// (the person moved the pointer a little, which is no longer idle but does not end the saver)
+// gets no second one on top. The lock is a file in the runtime folder named after the
+// display, held while the saver runs; -1 when one is held already, else its descriptor (or
+// -2 when no lock could be made, which does not stop the saver).
+int holdSaverLock() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  if (runtime == nullptr || *runtime != '/') return -2;
+  std::string name = display != nullptr && *display != '\0' ? display : "wayland-0";
+  std::replace(name.begin(), name.end(), '/', '_');
+  const std::string path = std::string(runtime) + "/orvane-saver-" + name + ".lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return -2;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+  const bool held = errno == EWOULDBLOCK;
+  close(fd);
+  return held ? -1 : -2;
+}
+
 void releaseAll(WaylandHost* host) {
   for (auto& o : host->outputs) releaseOutput(host, o.get());
   host->outputs.clear();
@@ -256,9 +278,8 @@ void releaseAll(WaylandHost* host) {
   wl_display_disconnect(host->display);
 }
 
-}  // namespace
-
-int runWaylandHost(const ModuleOptions& options, const sigset_t* openMask) {
+// The host's whole run on one connection; the program's exit code.
+int runWaylandHostOnce(const ModuleOptions& options, const sigset_t* openMask) {
   WaylandHost host;
   host.options = &options;
   host.frameWord = frameWordFor(options.mirrors ? 1 : 0);
@@ -317,4 +338,17 @@ int runWaylandHost(const ModuleOptions& options, const sigset_t* openMask) {
   std::fprintf(stderr, "orvane: the connection to the Wayland compositor was lost (%s)\n",
                error != 0 ? std::strerror(error) : "closed");
   return 1;
+}
+
+}  // namespace
+
+int runWaylandHost(const ModuleOptions& options, const sigset_t* openMask) {
+  const int saverLock = options.background ? -2 : holdSaverLock();
+  if (saverLock == -1) {
+    std::fprintf(stderr, "orvane: the saver already shows on this display\n");
+    return 0;
+  }
+  const int code = runWaylandHostOnce(options, openMask);
+  if (saverLock >= 0) close(saverLock);
+  return code;
 }

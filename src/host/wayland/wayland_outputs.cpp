@@ -1,7 +1,6 @@
 // The Wayland host's outputs and their surfaces: one layer surface on each output, its
 // buffer at the output's physical size (the integer scale, or the fractional one with a
 // viewport), its EGL window, context and scene, made again when the compositor closed it.
-#include <time.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -652,10 +652,9 @@ void GenTextures(int32_t count, uint32_t* names) {
 void BindTexture(Enum target, uint32_t name) {
   if (record(Op::kBindTexture, name)) return;
   State& s = state();
-  if (s.boundTexture == name) return;
-  flushBatch();
+  if (s.boundTexture != name) flushBatch();
   s.boundTexture = name;
-  glBindTexture(target, name);
+  glBindTexture(target, name);  // always: a name deleted and made again must be bound afresh
 }
 
 // Modulate is the one environment the callers use, and the one the shader blends with.

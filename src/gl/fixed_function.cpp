@@ -140,8 +140,8 @@ const char* const kVertexShader =
     "out vec4 vColour; out vec2 vTexCoord; out vec2 vClip;\n"
     "void main() { gl_Position = aPosition; vColour = aColour; vTexCoord = aTexCoord; vClip = aClip; }\n";
 
-// A fragment outside an enabled clip plane (negative distance) is discarded, as a driver
-// clips the primitive at the plane; the texture modulates the colour.
+// A fragment of a line outside an enabled clip plane (negative distance) is discarded (the
+// triangles come cut already); the texture modulates the colour.
 const char* const kFragmentShader =
     "#version 300 es\n"
     "precision highp float;\n"
@@ -315,16 +315,57 @@ void emitVertex(float x, float y, float z) {
   s.primitiveVertices.push_back(v);
 }
 
-// Appends the finished primitive to the batch: quads as two triangles each, counter-clockwise
-// as given, a line loop as it is.
+// The polygon's part on the plane's side (distance >= 0), cut where an edge crosses it, every
+// attribute interpolated in clip space, as a driver clips.
+void clipPolygon(std::vector<Vertex>* polygon, int plane, std::vector<Vertex>* scratch) {
+  scratch->clear();
+  const size_t n = polygon->size();
+  for (size_t i = 0; i < n; ++i) {
+    const Vertex& a = (*polygon)[i];
+    const Vertex& b = (*polygon)[(i + 1) % n];
+    const float da = a.clip[plane], db = b.clip[plane];
+    if (da >= 0.0f) scratch->push_back(a);
+    if ((da >= 0.0f) == (db >= 0.0f)) continue;
+    // From the inside end towards the outside one.
+    const Vertex& in = da >= 0.0f ? a : b;
+    const Vertex& out = da >= 0.0f ? b : a;
+    const float t = in.clip[plane] / (in.clip[plane] - out.clip[plane]);
+    Vertex v;
+    const float* p = &in.position[0];
+    const float* q = &out.position[0];
+    float* r = &v.position[0];
+    for (size_t k = 0; k < sizeof(Vertex) / sizeof(float); ++k) r[k] = p[k] + t * (q[k] - p[k]);
+    scratch->push_back(v);
+  }
+  polygon->swap(*scratch);
+}
+
+// Appends the finished primitive to the batch: quads as triangles, counter-clockwise as given,
+// cut to the enabled clip planes here (so what lies outside is never rasterised); a line loop
+// as it is, its fragments outside an enabled plane discarded.
 void endPrimitive() {
   State& s = state();
   std::vector<Vertex>& in = s.primitiveVertices;
   const GLint first = static_cast<GLint>(s.batch.size());
   if (s.primitive == kQuads) {
+    const bool clipping[2] = {s.enabled[4], s.enabled[5]};
+    std::vector<Vertex> polygon, scratch;
     for (size_t q = 0; q + 4 <= in.size(); q += 4) {
-      const size_t order[6] = {q, q + 1, q + 2, q, q + 2, q + 3};
-      for (size_t k : order) s.batch.push_back(in[k]);
+      if (!clipping[0] && !clipping[1]) {
+        const size_t order[6] = {q, q + 1, q + 2, q, q + 2, q + 3};
+        for (size_t k : order) s.batch.push_back(in[k]);
+        continue;
+      }
+      polygon.assign(in.begin() + static_cast<std::ptrdiff_t>(q), in.begin() + static_cast<std::ptrdiff_t>(q + 4));
+      for (int plane = 0; plane < 2; ++plane) {
+        if (clipping[plane]) clipPolygon(&polygon, plane, &scratch);
+      }
+      for (Vertex& v : polygon) v.clip[0] = v.clip[1] = 1.0f;  // inside: nothing to discard
+      for (size_t k = 1; k + 1 < polygon.size(); ++k) {
+        s.batch.push_back(polygon[0]);
+        s.batch.push_back(polygon[k]);
+        s.batch.push_back(polygon[k + 1]);
+      }
     }
     const GLsizei count = static_cast<GLsizei>(s.batch.size()) - first;
     if (count == 0) return;

@@ -27,8 +27,9 @@ const browser = await puppeteer.launch({
 
 // A page in a fresh profile (storage of its own), its console errors collected.
 const errors = [];
-async function open(context, query, width, height) {
+async function open(context, query, width, height, prepare = async () => {}) {
   const page = await context.newPage();
+  await prepare(page);
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text());});
   page.on('pageerror', (e) => errors.push(String(e)));
   page.on('response', (r) => { if (r.status() >= 400) errors.push(`${r.status()} ${r.url()}`); });
@@ -46,7 +47,7 @@ const look = (page) => page.evaluate(() => {
   const g = s.getContext('2d');
   g.drawImage(c, 0, 0);
   const d = g.getImageData(0, 0, c.width, c.height).data;
-  let lit = 0, sx = 0, sy = 0, unlike = 0, green = 0;
+  let lit = 0, sx = 0, sy = 0, unlike = 0, green = 0, red = 0;
   for (let y = 0; y < c.height; ++y) {
     for (let x = 0; x < c.width; ++x) {
       const i = (y * c.width + x) * 4, m = (y * c.width + (c.width - 1 - x)) * 4;
@@ -54,9 +55,10 @@ const look = (page) => page.evaluate(() => {
       if (on) { ++lit; sx += x; sy += y; }
       if (Math.abs(d[i] - d[m]) + Math.abs(d[i + 1] - d[m + 1]) + Math.abs(d[i + 2] - d[m + 2]) > 120) ++unlike;
       if (d[i + 1] > 150 && d[i] < 90 && d[i + 2] < 90) ++green;
+      if (d[i] > 150 && d[i + 1] < 40 && d[i + 2] < 40) ++red;
     }
   }
-  return { lit, cx: sx / lit / c.width, cy: sy / lit / c.height, asymmetry: unlike / Math.max(lit, 1), green, pixels: Array.from(d.subarray(0, 4096)).join() };
+  return { lit, cx: sx / lit / c.width, cy: sy / lit / c.height, asymmetry: unlike / Math.max(lit, 1), green, red, pixels: Array.from(d.subarray(0, 4096)).join() };
 });
 
 try {
@@ -79,10 +81,23 @@ try {
   check(looks.every((l) => l.lit > 1280 * 720 / 50 && Math.abs(l.cx - 0.5) < 0.05 && Math.abs(l.cy - 0.5) < 0.08), 'the kaleidoscope is lit and centred');
   check(looks.filter((l) => l.asymmetry < 0.02).length >= 2, `mirror-symmetric (${looks.map((l) => l.asymmetry.toFixed(4))})`);
   check(looks.every((l, i) => i === 0 || l.pixels !== looks[i - 1].pixels || l.lit !== looks[i - 1].lit), 'it moves');
-  await live.mouse.click(640, 360);
+  await live.setViewport({ width: 640, height: 360, deviceScaleFactor: 2 });
+  await live.waitForFunction(() => canvas.width === 1280, { timeout: 5000 }).catch(() => {});
+  const size = await live.evaluate(() => `${canvas.width} x ${canvas.height}`);
+  check(size === '1280 x 720', `the canvas follows the window at the device's pixel ratio (${size})`);
+  await live.mouse.click(320, 180);
   check(await live.evaluate(() => window.fullscreenAsked) === 1, 'a click asks for full screen');
   await live.screenshot({ path: join(tmpdir(), 'orvane-web-page.png') });
   await live.close();
+
+  // Settings in the address; a browser that asks for reduced motion starts at the slowest speed.
+  const calm = await open(browser.defaultBrowserContext(), '?seed=7&test&mirrors=0', 256, 256,
+    (page) => page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value: 'reduce' }]));
+  await calm.evaluate(() => window.orvaneTest.render(46, 30));
+  const outline = await look(calm);
+  const panel = await calm.evaluate(() => [document.getElementById('mirrors').checked, document.getElementById('speed').value]);
+  check(outline.red > 50 && outline.asymmetry > 0.05 && panel.join() === 'false,25', `?mirrors=0 draws one wedge and its outline, reduced motion the slowest speed (${panel})`);
+  await calm.close();
 
   // A frame at seed 7, 30 frames a second, frame 45, beside orvane-render's.
   const out = mkdtempSync(join(tmpdir(), 'orvane-web-'));

@@ -81,6 +81,18 @@ try {
   check(looks.every((l) => l.lit > 1280 * 720 / 50 && Math.abs(l.cx - 0.5) < 0.05 && Math.abs(l.cy - 0.5) < 0.08), 'the kaleidoscope is lit and centred');
   check(looks.filter((l) => l.asymmetry < 0.02).length >= 2, `mirror-symmetric (${looks.map((l) => l.asymmetry.toFixed(4))})`);
   check(looks.every((l, i) => i === 0 || l.pixels !== looks[i - 1].pixels || l.lit !== looks[i - 1].lit), 'it moves');
+  const shown = () => live.evaluate(() => window.orvaneReady.shownSeconds());
+  const other = await browser.newPage();
+  await other.bringToFront();  // the kaleidoscope's page is hidden now
+  const hidden = await shown();
+  await new Promise((r) => setTimeout(r, 1500));
+  const stood = (await shown()) - hidden;
+  await live.bringToFront();
+  await new Promise((r) => setTimeout(r, 1000));
+  const went = (await shown()) - hidden - stood;
+  check(stood < 0.15 && went > 0.3 && went < 1.4,
+    `hidden, its clock stands (${stood.toFixed(2)} s) and goes on from there when shown (${went.toFixed(2)} s of 1)`);
+  await other.close();
   await live.setViewport({ width: 640, height: 360, deviceScaleFactor: 2 });
   await live.waitForFunction(() => canvas.width === 1280, { timeout: 5000 }).catch(() => {});
   const size = await live.evaluate(() => `${canvas.width} x ${canvas.height}`);

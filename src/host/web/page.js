@@ -167,6 +167,8 @@
   // A picture the browser decodes becomes a prop of the user's own file; a prop file that
   // holds props is kept as one. The error, or null.
   async function addFile(file) {
+    // As large as a picture file read anywhere; a larger one is not read into memory at all.
+    if (file.size > 256 * 1024 * 1024) return addFailures[1](file.name);
     const bytes = new Uint8Array(await file.arrayBuffer());
     let bitmap = null;
     try { bitmap = await createImageBitmap(new Blob([bytes])); } catch (e) { bitmap = null; }
@@ -276,7 +278,8 @@
         },
       };
     }
-    window.orvaneReady = { propCount: () => orvane._orvane_prop_count() };
+    // For the test and the curious: the atlas's props and the seconds the page was shown.
+    window.orvaneReady = { propCount: () => orvane._orvane_prop_count(), shownSeconds: () => counts / 1e6 };
     run(!document.hidden);
   }
 

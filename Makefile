@@ -32,6 +32,7 @@ dist: deps native mingw64 mingw32
 test:
 	ctest --preset native -j $(JOBS)
 	ctest --preset mingw64
+	@if [ -f build/web/orvane-web.js ]; then tests/web/run; fi
 
 # The web page (build/web): the program compiled by emscripten, the page, and the sample
 # props drawn by the native proptool. Any static web server serves the folder.
@@ -42,11 +43,12 @@ web: deps
 	NODE_PATH=/usr/share/nodejs cmake --build --preset web -j $(JOBS)
 	build/native/proptool sample build/web/props.prp --count 529 >/dev/null
 
-# The page in headless Chromium, served from 127.0.0.1 (beside orvane-render's frame).
+# The page in headless Chromium, served from 127.0.0.1 (beside orvane-render's frame); make
+# test runs it too once the page is built.
 web-test: web native
 	@tests/web/run
 
-check: build dist test web-test
+check: build dist web test
 
 demo: deps native mingw64
 	@scripts/demo

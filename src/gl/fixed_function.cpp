@@ -124,11 +124,14 @@ struct Cap {
   Enum name;
   bool es;
 };
-constexpr Cap kCaps[] = {{GL_BLEND, true},     {GL_CULL_FACE, true}, {GL_DEPTH_TEST, true},
-                         {0x0DE1, false},      {kClipPlane0, false}, {kClipPlane1, false},
-                         {kLighting, false},   {kTextureGenS, false}, {kTextureGenT, false}};
+constexpr Cap kCaps[] = {{GL_BLEND, true},        {GL_CULL_FACE, true}, {GL_DEPTH_TEST, true},
+                         {GL_TEXTURE_2D, false},   {kClipPlane0, false}, {kClipPlane1, false},
+                         {kLighting, false},       {kTextureGenS, false}, {kTextureGenT, false}};
 constexpr int kCapCount = sizeof kCaps / sizeof kCaps[0];
+// Where the enables the layer itself acts on are kept.
 constexpr int kTexture2DCap = 3;
+constexpr int kClip0Cap = 4;
+constexpr int kClip1Cap = 5;
 
 constexpr int kMaxModelviewDepth = 32;
 constexpr int kMaxProjectionDepth = 4;
@@ -249,7 +252,7 @@ void flushBatch() {
                GL_STREAM_DRAW);
   // The default texture holds no image: texturing with it is as texturing off.
   glUniform1i(s.texturingAt, s.enabled[kTexture2DCap] && s.boundTexture != 0);
-  glUniform2i(s.clippingAt, s.enabled[4], s.enabled[5]);
+  glUniform2i(s.clippingAt, s.enabled[kClip0Cap], s.enabled[kClip1Cap]);
   for (const Draw& d : s.draws) glDrawArrays(d.mode, d.first, d.count);
   s.batch.clear();
   s.draws.clear();
@@ -348,7 +351,7 @@ void endPrimitive() {
   std::vector<Vertex>& in = s.primitiveVertices;
   const GLint first = static_cast<GLint>(s.batch.size());
   if (s.primitive == kQuads) {
-    const bool clipping[2] = {s.enabled[4], s.enabled[5]};
+    const bool clipping[2] = {s.enabled[kClip0Cap], s.enabled[kClip1Cap]};
     std::vector<Vertex> polygon, scratch;
     for (size_t q = 0; q + 4 <= in.size(); q += 4) {
       if (!clipping[0] && !clipping[1]) {

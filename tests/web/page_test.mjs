@@ -6,7 +6,7 @@
 import { spawn, execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { dirname, join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const [webDir, renderTool] = process.argv.slice(2);
@@ -97,8 +97,12 @@ try {
   await live.waitForFunction(() => canvas.width === 1280, { timeout: 5000 }).catch(() => {});
   const size = await live.evaluate(() => `${canvas.width} x ${canvas.height}`);
   check(size === '1280 x 720', `the canvas follows the window at the device's pixel ratio (${size})`);
+  await live.keyboard.press('f');
+  check(await live.evaluate(() => window.fullscreenAsked) === 1, 'F asks for full screen');
+  await live.evaluate(() => document.fullscreenElement && document.exitFullscreen());
+  await live.waitForFunction(() => !document.fullscreenElement);
   await live.mouse.click(320, 180);
-  check(await live.evaluate(() => window.fullscreenAsked) === 1, 'a click asks for full screen');
+  check(await live.evaluate(() => window.fullscreenAsked) === 2, 'a click asks for full screen');
   await live.screenshot({ path: join(tmpdir(), 'orvane-web-page.png') });
   await live.close();
 
@@ -169,7 +173,24 @@ try {
   await fixed.waitForFunction(() => document.getElementById('message').textContent !== '' && !document.getElementById('message').textContent.includes('removed'), { timeout: 10000 }).catch(() => {});
   const line = await fixed.evaluate(() => document.getElementById('message').textContent);
   check(line === 'notes.txt is not a picture or a prop file.', `a file that is not a picture is told in one line ("${line}")`);
+  // A prop file given to the page is read as one.
+  const few = join(out, 'few.prp');
+  execFileSync(join(dirname(renderTool), 'proptool'), ['sample', few, '--count', '20']);
+  const [again] = await Promise.all([fixed.waitForFileChooser(), fixed.evaluate(() => document.getElementById('file').click())]);
+  await again.accept([few]);
+  await fixed.waitForFunction(() => window.orvaneReady.propCount() === 20, { timeout: 10000 }).catch(() => {});
+  const mine = await fixed.evaluate(() => document.getElementById('mine').textContent);
+  check(mine.startsWith('20 props of your prop file'), `a prop file is read as one ("${mine}")`);
   await context.close();
+
+  // A browser without WebGL 2 is told so on the page.
+  const plain = await puppeteer.launch({ executablePath: '/usr/lib/chromium/chromium', headless: true, args: ['--no-sandbox', '--disable-webgl'] });
+  const bare = await plain.newPage();
+  await bare.goto(site);
+  await bare.waitForFunction(() => document.getElementById('message').textContent !== '', { timeout: 10000 }).catch(() => {});
+  const told = await bare.evaluate(() => document.getElementById('message').textContent);
+  check(told === 'This browser has no WebGL 2, which the kaleidoscope needs.', `without WebGL 2, one line ("${told}")`);
+  await plain.close();
   check(errors.length === 0, `no console error${errors.length ? ': ' + errors.join(' | ') : ''}`);
 } finally {
   await browser.close();

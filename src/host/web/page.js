@@ -251,7 +251,7 @@
     } catch (e) { /* no samples: the kaleidoscope shows the user's props, or none */ }
     for (const [key, path] of [['props.prp', ownFile], ['dropped.prp', droppedFile]]) {
       const bytes = await storage.get(key);
-      if (bytes) orvane.FS.writeFile(path, bytes);
+      if (bytes instanceof Uint8Array) orvane.FS.writeFile(path, bytes);
     }
     sizeCanvas();
     if (orvane._orvane_start(canvas.width, canvas.height, seed, settings.speed) !== 0) {

@@ -213,6 +213,33 @@ def picture_corpus():
     return c
 
 
+def own_file_corpus():
+    """The user's own prop file: sound ones (empty, a few props, one full), and the ways a
+    file made elsewhere can be unsound: references overlapping, past the data area, past the
+    end, a second 'Prop' entry, another type, a map outside the file, cut short."""
+    props = [(516 + i, SMALL, b"photo%d.jpg" % i, 0) for i in range(3)]
+    good = [(PROP, props, None, None)]
+    c = {"empty": resource_file([]), "three": resource_file(good),
+         "full": resource_file([(PROP, [(516 + i, SMALL, None, 0) for i in range(529)], None, None)]),
+         "long-name": resource_file([(PROP, [(600, SMALL, b"n" * 200, 0)], None, None)])}
+    ref_list = lambda f: struct.unpack("<I", f[8:12])[0] + 24 + 12
+    def refs(edit):
+        f = bytearray(c["three"])
+        at = ref_list(f)
+        edit(f, at)
+        return bytes(f)
+    c["overlapping"] = refs(lambda f, at: f.__setitem__(slice(at + 32 + 8, at + 32 + 12), le32(1)))
+    c["past-data"] = refs(lambda f, at: f.__setitem__(slice(at + 12, at + 16), le32(len(SMALL) * 3 + 1)))
+    c["past-end"] = refs(lambda f, at: f.__setitem__(slice(at + 8, at + 12), le32(0x7FFFFFF0)))
+    c["same-block"] = refs(lambda f, at: [f.__setitem__(slice(at + 32 * i + 8, at + 32 * i + 12), le32(0))
+                                          for i in range(3)])
+    c["second-prop-entry"] = resource_file(good + [(PROP, [(9, SMALL, None, 0)], None, None)])
+    c["other-type"] = resource_file(good + [(code("Icon"), [(1, b"\1", None, 0)], None, None)])
+    c["map-past-end"] = resource_file(good, header={3: 1 << 20})
+    c["cut"] = c["three"][:len(c["three"]) - 20]
+    return c
+
+
 def write(kind, corpus):
     out = os.path.join(HERE, "corpus", kind)
     os.makedirs(out, exist_ok=True)
@@ -222,6 +249,8 @@ def write(kind, corpus):
 
 
 if __name__ == "__main__":
-    write("resfile", resfile_corpus())
-    write("decoder", decoder_corpus())
-    write("picture", picture_corpus())
+    import sys
+    kinds = {"resfile": resfile_corpus, "decoder": decoder_corpus, "picture": picture_corpus,
+             "own_file": own_file_corpus}
+    for kind in sys.argv[1:] or kinds:  # a few kinds named, only those
+        write(kind, kinds[kind]())

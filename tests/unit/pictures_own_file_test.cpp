@@ -3,6 +3,7 @@
 // and left as it is. Each picture answers whether it was added and, if not, why.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -171,6 +172,54 @@ TEST_F(OwnPropFileTest, TwoWritersAtOnceBothKeepTheirPictures) {
   EXPECT_EQ(names.size(), 16u);
   for (const auto& picture : first) EXPECT_EQ(names.count(picture.stem().string()), 1u) << picture;
   for (const auto& picture : second) EXPECT_EQ(names.count(picture.stem().string()), 1u) << picture;
+}
+
+// The lock file is replaced while a writer holds it and another waits on it: the waiting
+// writer, once the old lock is let go, must not take the old file's lock for the new file's
+// (a third writer holds that one meanwhile), and neither writer's picture is lost.
+TEST_F(OwnPropFileTest, TheLockFileReplacedUnderAHolderLosesNoPicture) {
+  const auto pictures = drawPictures(dir, "w", 1, 32);
+  ASSERT_TRUE(std::filesystem::create_directories(dir + "/orvane"));
+  ASSERT_TRUE(proptest::writeFile(own, ResBuildFile({proptest::propEntry(516, proptest::rowProp({7}), "first")})));
+  const std::string lockPath = own + ".lock";
+  pictures::FileLock old, replaced;
+  pictures::FileProblem problem;
+  std::atomic<int> waits{0};
+  std::atomic<bool> reading{false}, held{false};
+  // The writer has read the file once; it makes its prop while the old lock is taken, then
+  // waits for it to save.
+  struct Counting : pictures::AddPicturesObserver {
+    std::atomic<int>* waits;
+    std::atomic<bool>*reached, *held;
+    void reading(size_t, size_t, const pictures::Path&) override {
+      *reached = true;
+      while (!*held) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    bool keepWaiting(double) override { return ++*waits, true; }
+  } counting;
+  counting.waits = &waits;
+  counting.held = &held;
+  counting.reached = &reading;
+  pictures::AddPicturesResult waited;
+  std::thread writer([&] { waited = pictures::addPicturesToOwnFile(own, pictures, &counting); });
+  while (!reading) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(old.acquire(lockPath, nullptr, &problem));
+  held = true;
+  while (waits == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // Replaced (a sync tool restoring it, say); the third writer takes the new file's lock and
+  // reads the file, then the holder of the old one lets it go.
+  ASSERT_TRUE(proptest::writeFile(lockPath + ".x", {}));
+  ASSERT_EQ(std::rename((lockPath + ".x").c_str(), lockPath.c_str()), 0);
+  ASSERT_TRUE(replaced.acquire(lockPath, nullptr, &problem));
+  OwnPropFile third = load();
+  EXPECT_TRUE(pictures::appendPropToOwnFile(&third, dir + "/third.png", pictures::propFromPicture(sun, true)).made());
+  old.release();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a writer let in would be done by now
+  save(third);
+  replaced.release();
+  writer.join();
+  EXPECT_EQ(waited.added, 1u);
+  EXPECT_EQ(namesIn(own), (std::multiset<std::string>{"first", "third", "w0"}));
 }
 
 // A writer killed part way (SIGKILL, no chance to tidy up) leaves a file that reads whole

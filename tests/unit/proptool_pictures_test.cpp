@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include <dlfcn.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -14,6 +15,24 @@
 #include "support/pictures.h"
 #include "support/prop_files.h"
 #include "support/proptool_run.h"
+
+// A shim over the C library's fopen, as a preload library would be (this program's own
+// definition comes before the library's): the `failOpenAt`-th opening for reading of a file
+// whose name ends in `failOpenOf` fails with `failOpenWith`; the others pass through.
+namespace {
+std::string failOpenOf;
+int failOpenAt = 0, failOpenWith = 0, opensSeen = 0;
+}  // namespace
+extern "C" FILE* fopen(const char* path, const char* mode) {
+  static const auto real = reinterpret_cast<FILE* (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "fopen"));
+  const std::string name = path ? path : "";
+  if (!failOpenOf.empty() && mode && mode[0] == 'r' && name.size() >= failOpenOf.size() &&
+      name.compare(name.size() - failOpenOf.size(), failOpenOf.size(), failOpenOf) == 0 && ++opensSeen == failOpenAt) {
+    errno = failOpenWith;
+    return nullptr;
+  }
+  return real(path, mode);
+}
 
 namespace {
 
@@ -117,6 +136,31 @@ TEST_F(ProptoolDropTest, DroppedPicturesAreAddedALineEach) {
                                     "proptool: " + own + " holds more than props; it was left as it is and no "
                                                          "picture was added"}));
   EXPECT_EQ(readBytes(own), foreign);
+}
+
+// Opening the user's file fails, at the first reading or at the reading again just before a
+// save: only "no such file" may be taken for no file, and even then the save finds the file
+// there and leaves it. Whatever the error, the five pictures stay and nothing is written.
+TEST_F(ProptoolDropTest, AFileThatFailsToOpenIsNeverWrittenOver) {
+  std::vector<ResEntry> five;
+  for (uint32_t i = 0; i < 5; ++i) five.push_back(proptest::propEntry(516 + i, proptest::rowProp({7}), "p" + std::to_string(i)));
+  std::filesystem::create_directories(dir + "/orvane");
+  const std::vector<uint8_t> before = ResBuildFile(five);
+  const struct {
+    int at, error;
+    const char* said;
+  } cases[] = {{1, EIO, "Input/output error"}, {2, EIO, "Input/output error"}, {2, EACCES, "Permission denied"},
+               {2, ENOENT, "a file is there that was not read"}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(proptest::writeFile(own, before));
+    failOpenOf = "/props.prp", failOpenAt = c.at, failOpenWith = c.error, opensSeen = 0;
+    ToolRun run = proptoolRun({a});
+    failOpenOf.clear();
+    EXPECT_EQ(run.code, 1) << c.said;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(own), before) << c.said;
+    EXPECT_FALSE(std::filesystem::exists(own + ".new")) << c.said;
+  }
 }
 
 // The user's own prop file is where the module looks first: $XDG_DATA_HOME when absolute,

@@ -66,7 +66,21 @@ bool renamePosix(HANDLE h, const std::wstring& to, DWORD* error) {
   return false;
 }
 
-// Renames over the old file where the system cannot do it the POSIX way. A reader that has
+// Replaces the old file by the system's file replacement (Windows 2000 and later), which
+// readers that share the file for deleting do not hold up, where the POSIX rename is not
+// to be had (older systems, file systems without it). Not atomic: a reader starting just
+// then may find no file for a moment.
+bool replaceOld(const std::wstring& path, const std::wstring& from, DWORD* error) {
+  using ReplaceFileFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID);
+  static const auto replace = reinterpret_cast<ReplaceFileFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ReplaceFileW")));
+  if (replace && replace(path.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    return true;
+  *error = replace ? GetLastError() : ERROR_CALL_NOT_IMPLEMENTED;
+  return false;
+}
+
+// Renames over the old file where the system can do neither. A reader that has
 // the old file open without sharing delete (another program) keeps it from being replaced
 // for a moment: the rename is tried again for up to about two seconds. Without `replace`, a
 // file at `to` makes it fail at once.
@@ -105,6 +119,7 @@ bool replaceFile(const Path& path, const std::vector<uint8_t>& bytes, FileProble
   bool renamed = false;
   if (flushed && replacing == Replacing::kReplace) renamed = renamePosix(h, path.native(), &error);
   CloseHandle(h);
+  if (flushed && !renamed && replacing == Replacing::kReplace) renamed = replaceOld(path.native(), temporary, &error);
   if (flushed && !renamed)
     renamed = moveOver(temporary, path.native(), replacing == Replacing::kReplace, &error);
   if (!renamed) {

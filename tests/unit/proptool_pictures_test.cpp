@@ -161,6 +161,15 @@ TEST_F(ProptoolDropTest, AFileThatFailsToOpenIsNeverWrittenOver) {
     EXPECT_EQ(readBytes(own), before) << c.said;
     EXPECT_FALSE(std::filesystem::exists(own + ".new")) << c.said;
   }
+  // Full: read once before the first picture and once again when it is refused, not for
+  // each picture after it.
+  std::vector<ResEntry> full;
+  for (uint32_t i = 0; i < 529; ++i) full.push_back(proptest::propEntry(516 + i, proptest::rowProp({7})));
+  ASSERT_TRUE(proptest::writeFile(own, ResBuildFile(full)));
+  failOpenOf = "/props.prp", failOpenAt = -1, opensSeen = 0;
+  EXPECT_EQ(proptoolRun({a, b, a, b, a}).code, 1);
+  failOpenOf.clear();
+  EXPECT_EQ(opensSeen, 2);
 }
 
 // The user's own prop file is where the module looks first: $XDG_DATA_HOME when absolute,

@@ -214,29 +214,16 @@ def picture_corpus():
 
 
 def own_file_corpus():
-    """The user's own prop file: sound ones (empty, a few props, one full), and the ways a
-    file made elsewhere can be unsound: references overlapping, past the data area, past the
-    end, a second 'Prop' entry, another type, a map outside the file, cut short."""
-    props = [(516 + i, SMALL, b"photo%d.jpg" % i, 0) for i in range(3)]
-    good = [(PROP, props, None, None)]
-    c = {"empty": resource_file([]), "three": resource_file(good),
-         "full": resource_file([(PROP, [(516 + i, SMALL, None, 0) for i in range(529)], None, None)]),
-         "long-name": resource_file([(PROP, [(600, SMALL, b"n" * 200, 0)], None, None)])}
-    ref_list = lambda f: struct.unpack("<I", f[8:12])[0] + 24 + 12
-    def refs(edit):
-        f = bytearray(c["three"])
-        at = ref_list(f)
-        edit(f, at)
-        return bytes(f)
-    c["overlapping"] = refs(lambda f, at: f.__setitem__(slice(at + 32 + 8, at + 32 + 12), le32(1)))
-    c["past-data"] = refs(lambda f, at: f.__setitem__(slice(at + 12, at + 16), le32(len(SMALL) * 3 + 1)))
-    c["past-end"] = refs(lambda f, at: f.__setitem__(slice(at + 8, at + 12), le32(0x7FFFFFF0)))
-    c["same-block"] = refs(lambda f, at: [f.__setitem__(slice(at + 32 * i + 8, at + 32 * i + 12), le32(0))
-                                          for i in range(3)])
-    c["second-prop-entry"] = resource_file(good + [(PROP, [(9, SMALL, None, 0)], None, None)])
-    c["other-type"] = resource_file(good + [(code("Icon"), [(1, b"\1", None, 0)], None, None)])
-    c["map-past-end"] = resource_file(good, header={3: 1 << 20})
-    c["cut"] = c["three"][:len(c["three"]) - 20]
+    """The user's own prop file: sound ones, and references overlapping, past the data area,
+    past the end, all on one block; the rest is the fuzzer's."""
+    three = resource_file([(PROP, [(516 + i, SMALL, b"photo%d.jpg" % i, 0) for i in range(3)], None, None)])
+    c = {"three": three, "full": resource_file([(PROP, [(516 + i, SMALL, None, 0) for i in range(529)], None, None)])}
+    refs = struct.unpack("<I", three[8:12])[0] + 24 + 12
+    for name, ref, field, value in [("overlapping", 1, 8, 1), ("past-data", 0, 12, 3 * len(SMALL) + 1),
+                                    ("past-end", 0, 8, 0x7FFFFFF0), ("one-block", 2, 8, 0)]:
+        f = bytearray(three)
+        f[refs + 32 * ref + field:refs + 32 * ref + field + 4] = le32(value)
+        c[name] = bytes(f)
     return c
 
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -140,33 +141,26 @@ TEST_F(ProptoolDropTest, DroppedPicturesAreAddedALineEach) {
 
 // Opening the user's file fails, at the first reading or at the reading again just before a
 // save: only "no such file" may be taken for no file, and even then the save finds the file
-// there and leaves it. Whatever the error, the five pictures stay and nothing is written.
+// there and leaves it. Whatever the error, the five pictures stay and nothing is written. A
+// full file is read once more when a picture is refused, not again for each.
 TEST_F(ProptoolDropTest, AFileThatFailsToOpenIsNeverWrittenOver) {
-  std::vector<ResEntry> five;
-  for (uint32_t i = 0; i < 5; ++i) five.push_back(proptest::propEntry(516 + i, proptest::rowProp({7}), "p" + std::to_string(i)));
-  std::filesystem::create_directories(dir + "/orvane");
-  const std::vector<uint8_t> before = ResBuildFile(five);
-  const struct {
-    int at, error;
-    const char* said;
-  } cases[] = {{1, EIO, "Input/output error"}, {2, EIO, "Input/output error"}, {2, EACCES, "Permission denied"},
-               {2, ENOENT, "a file is there that was not read"}};
-  for (const auto& c : cases) {
-    ASSERT_TRUE(proptest::writeFile(own, before));
-    failOpenOf = "/props.prp", failOpenAt = c.at, failOpenWith = c.error, opensSeen = 0;
-    ToolRun run = proptoolRun({a});
-    failOpenOf.clear();
-    EXPECT_EQ(run.code, 1) << c.said;
-    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
-    EXPECT_EQ(readBytes(own), before) << c.said;
-    EXPECT_FALSE(std::filesystem::exists(own + ".new")) << c.said;
-  }
-  // Full: read once before the first picture and once again when it is refused, not for
-  // each picture after it.
-  std::vector<ResEntry> full;
+  std::vector<ResEntry> five, full;
   for (uint32_t i = 0; i < 529; ++i) full.push_back(proptest::propEntry(516 + i, proptest::rowProp({7})));
+  five.assign(full.begin(), full.begin() + 5);
+  std::filesystem::create_directories(dir + "/orvane");
+  const std::pair<int, int> cases[] = {{1, EIO}, {2, EIO}, {2, EACCES}, {2, ENOENT}};
+  for (const auto& [at, error] : cases) {
+    ASSERT_TRUE(proptest::writeFile(own, ResBuildFile(five)));
+    failOpenOf = "/props.prp", failOpenAt = at, failOpenWith = error, opensSeen = 0;
+    ToolRun run = proptoolRun({a});
+    const std::string said = error == ENOENT ? "a file is there that was not read" : std::strerror(error);
+    EXPECT_EQ(run.code, 1) << said;
+    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(own), ResBuildFile(five)) << said;
+    EXPECT_FALSE(std::filesystem::exists(own + ".new")) << said;
+  }
   ASSERT_TRUE(proptest::writeFile(own, ResBuildFile(full)));
-  failOpenOf = "/props.prp", failOpenAt = -1, opensSeen = 0;
+  failOpenAt = -1, opensSeen = 0;
   EXPECT_EQ(proptoolRun({a, b, a, b, a}).code, 1);
   failOpenOf.clear();
   EXPECT_EQ(opensSeen, 2);

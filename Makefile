@@ -25,8 +25,10 @@ build: native mingw64 mingw32
 # The Windows packages (build/dist): the sample props come from the native proptool. Signed
 # when SIGN_CERT and SIGN_KEY (and SIGN_PKCS11_MODULE for a key in a token, SIGN_PASSWORD,
 # SIGN_TIMESTAMP_URL or SIGN_NO_TIMESTAMP=1) are in the environment,
-# which scripts/dist reads (see "Publishing a release" in README.md).
-dist: deps native mingw64 mingw32
+# which scripts/dist reads (see docs/publishing.md). The builds it runs first never see
+# SIGN_PASSWORD; scripts/dist hands it to the signers alone.
+dist:
+	@env -u SIGN_PASSWORD $(MAKE) --no-print-directory deps native mingw64 mingw32
 	@scripts/dist
 
 test:

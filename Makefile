@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build native mingw64 mingw32 dist check test demo fuzz fuzz-run bench clean install package
+.PHONY: all deps configure build native mingw64 mingw32 dist check test demo fuzz fuzz-run bench clean install package web web-test
 
 all: build
 
@@ -25,15 +25,32 @@ build: native mingw64 mingw32
 # The Windows packages (build/dist): the sample props come from the native proptool. Signed
 # when SIGN_CERT and SIGN_KEY (and SIGN_PKCS11_MODULE for a key in a token, SIGN_PASSWORD,
 # SIGN_TIMESTAMP_URL or SIGN_NO_TIMESTAMP=1) are in the environment,
-# which scripts/dist reads (see "Publishing a release" in README.md).
-dist: deps native mingw64 mingw32
+# which scripts/dist reads (see docs/publishing.md). The builds it runs first never see
+# SIGN_PASSWORD; scripts/dist hands it to the signers alone.
+dist:
+	@env -u SIGN_PASSWORD $(MAKE) --no-print-directory deps native mingw64 mingw32
 	@scripts/dist
 
 test:
 	ctest --preset native -j $(JOBS)
 	ctest --preset mingw64
+	@if [ -f build/web/orvane-web.js ]; then tests/web/run; fi
 
-check: build dist test
+# The web page (build/web): the program compiled by emscripten, the page, and the sample
+# props drawn by the native proptool. Any static web server serves the folder.
+web: deps
+	@[ -f build/native/CMakeCache.txt ] || cmake --preset native >/dev/null
+	cmake --build --preset native --target proptool -j $(JOBS)
+	@[ -f build/web-build/CMakeCache.txt ] || NODE_PATH=/usr/share/nodejs cmake --preset web >/dev/null
+	NODE_PATH=/usr/share/nodejs cmake --build --preset web -j $(JOBS)
+	build/native/proptool sample build/web/props.prp --count 529 >/dev/null
+
+# The page in headless Chromium, served from 127.0.0.1 (beside orvane-render's frame); make
+# test runs it too once the page is built.
+web-test: web native
+	@tests/web/run
+
+check: build dist web test
 
 demo: deps native mingw64
 	@scripts/demo

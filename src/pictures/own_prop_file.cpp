@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
+#include <new>
 
 #include "pictures/picture_files.h"
 #include "resfile/resfile.h"
+#include "resfile/resfile_entries.h"
 #include "resfile/resfile_layout.h"
 
 namespace pictures {
@@ -46,60 +47,44 @@ OwnFileFailure typesOf(const std::vector<uint8_t>& bytes) {
   return OwnFileFailure::kNone;
 }
 
-// The props of the current resource file, every byte as stored.
-bool readProps(std::vector<ResEntry>* entries) {
-  const int32_t count = ResCountOfType(kPropResourceType);
-  for (int32_t j = 0; j < count; ++j) {
-    const Handle h = ResGetIndexed(kPropResourceType, j);
-    if (!h) return false;
-    ResEntry e;
-    e.type = kPropResourceType;
-    uint32_t type = 0;
-    uint8_t name[256] = {0};
-    ResGetInfo(h, &type, &e.id, name);
-    e.hasName = name[0] != 0;
-    e.name.assign(reinterpret_cast<const char*>(name + 1), name[0]);
-    e.data.assign(*h, *h + HandleGetSize(h));
-    ResRelease(h);
-    entries->push_back(std::move(e));
-  }
-  return true;
-}
-
 }  // namespace
 
 bool loadOwnPropFile(const Path& path, OwnPropFile* file, OwnFileProblem* problem) {
   *file = OwnPropFile{};
   file->path = path;
   *problem = OwnFileProblem{};
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return refuse(file, problem, OwnFileFailure::kIsFolder);
-  if (!std::filesystem::is_regular_file(path, ec)) return true;  // none yet
-
-  // One stream, read whole for the type list, then handed to the resource library.
+  // Only "no such file" from opening it is no file yet: any other failure (a network home
+  // that did not answer, a folder refused) could hide pictures that a save would replace.
+  errno = 0;
   std::FILE* f = openFile(path, "rb");
+  const int openError = errno;
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    if (f) std::fclose(f);
+    return refuse(file, problem, OwnFileFailure::kIsFolder);
+  }
   if (!f) {
-    problem->file = FileProblem{FileFailure::kCannotOpen, path, std::strerror(errno), 0};
+    if (openError == ENOENT) return true;  // none yet: a save puts one in place, replacing nothing
+    problem->file = FileProblem{FileFailure::kCannotOpen, path, std::strerror(openError), 0};
     return refuse(file, problem, OwnFileFailure::kFile);
   }
-  std::vector<uint8_t> bytes;
+  file->existed = true;
+  // Read whole, then taken apart in one pass: time and memory follow the file's size.
   OwnFileFailure failure = OwnFileFailure::kNone;
-  if (!readOpenFile(f, path, kOwnFileMaxBytes, &bytes, &problem->file)) failure = OwnFileFailure::kFile;
-  if (failure == OwnFileFailure::kNone) failure = typesOf(bytes);
-  if (failure != OwnFileFailure::kNone) {
+  try {
+    std::vector<uint8_t> bytes;
+    const bool read = readOpenFile(f, path, kOwnFileMaxBytes, &bytes, &problem->file);
     std::fclose(f);
-    return refuse(file, problem, failure);
+    if (!read) return refuse(file, problem, OwnFileFailure::kFile);
+    switch (ResReadEntries(bytes.data(), bytes.size(), kPropResourceType, &file->entries)) {
+      case ResEntriesResult::kOK: failure = typesOf(bytes); break;
+      case ResEntriesResult::kDamaged: failure = OwnFileFailure::kDamaged; break;
+      case ResEntriesResult::kTooLarge: failure = OwnFileFailure::kTooLarge; break;
+    }
+  } catch (const std::bad_alloc&) {
+    failure = OwnFileFailure::kTooLarge;
   }
-  std::rewind(f);
-  // The resource library has one current file per process: one reader at a time, whichever
-  // thread it is on.
-  static std::mutex resourceLibrary;
-  const std::lock_guard<std::mutex> hold(resourceLibrary);
-  FileRef ref = 0;
-  const bool opened = ResOpenStream(f, &ref) == kResOK;  // the library owns the stream now
-  const bool read = opened && readProps(&file->entries);
-  if (ref != 0) ResCloseFile(ref);
-  if (!read) return refuse(file, problem, OwnFileFailure::kDamaged);
+  if (failure != OwnFileFailure::kNone) return refuse(file, problem, failure);
   file->loaded = file->entries.size();
   for (const ResEntry& e : file->entries) file->nextId = std::max<uint64_t>(file->nextId, uint64_t(e.id) + 1);
   return true;
@@ -139,8 +124,21 @@ bool saveOwnPropFile(const OwnPropFile& file, FileProblem* problem) {
   }
   if (file.entries.size() == file.loaded) return true;
   const Path folder = file.path.parent_path();
-  return (folder.empty() || makeDirectories(folder, problem)) &&
-         replaceFile(file.path, ResBuildFile(file.entries), problem);
+  if (!folder.empty() && !makeDirectories(folder, problem)) return false;
+  try {
+    const std::vector<uint8_t> bytes = ResBuildFile(file.entries);
+    // Never a file that its own loader would refuse.
+    if (bytes.size() > kOwnFileMaxBytes) {
+      if (problem) *problem = FileProblem{FileFailure::kTooLarge, file.path, "", kOwnFileMaxBytes};
+      return false;
+    }
+    // A file that was not there when read is put in place only while none is: one that
+    // appeared since (or that the reading missed) is never replaced by fewer pictures.
+    return replaceFile(file.path, bytes, problem, file.existed ? Replacing::kReplace : Replacing::kNoReplace);
+  } catch (const std::bad_alloc&) {
+    if (problem) *problem = FileProblem{FileFailure::kTooLarge, file.path, "", kOwnFileMaxBytes};
+    return false;
+  }
 }
 
 Path ownFileLockPath(const Path& file) { return Path(file.native() + Path(".lock").native()); }
@@ -167,6 +165,23 @@ bool lockAndLoad(const Path& path, AddPicturesObserver* observer, FileLock* lock
   return true;
 }
 
+// Under the lock: the file read again, `prop` appended and the file saved; the lock let go.
+// A lock file replaced while it was held (a sync tool restoring it, a person tidying up)
+// keeps out no writer that opens the new one, so before saving the lock is checked to be
+// the file at its path still; if not, it is taken again, and the file read again, first.
+bool appendUnderLock(const Path& path, const Path& picture, AddPicturesObserver* observer, FileLock* lock,
+                     OwnPropFile* file, PictureProp* prop, AddPicturesResult* result) {
+  for (int attempt = 0;; ++attempt) {
+    if (!lockAndLoad(path, observer, lock, file, result)) return false;
+    PictureProp appended = appendPropToOwnFile(file, picture, *prop);
+    if (appended.made() && !lock->stillHeld() && attempt < 10) continue;
+    *prop = std::move(appended);
+    const bool saved = !prop->made() || saveOwnPropFile(*file, &result->save);
+    lock->release();
+    return saved;
+  }
+}
+
 }  // namespace
 
 AddPicturesResult addPicturesToOwnFile(const Path& path, const std::vector<Path>& pictureFiles,
@@ -178,6 +193,7 @@ AddPicturesResult addPicturesToOwnFile(const Path& path, const std::vector<Path>
   FileLock lock;
   if (!lockAndLoad(path, observer, &lock, &file, &result)) return result;
   lock.release();
+  bool fullWhenRead = false;
   for (size_t i = 0; i < pictureFiles.size(); ++i) {
     if (observer->stopRequested()) {
       result.stopped = true;
@@ -185,20 +201,18 @@ AddPicturesResult addPicturesToOwnFile(const Path& path, const std::vector<Path>
     }
     const Path& picture = pictureFiles[i];
     observer->reading(i, pictureFiles.size(), picture);
-    // Full when last read: read again (another program may have removed the file) before the
-    // picture is refused, and no picture is read in vain.
-    if (roomFailure(file) != PictureFailure::kNone) {
+    // Full when last read: read again once (another program may have removed the file)
+    // before a picture is refused for it; found full again, the rest are refused unread.
+    if (roomFailure(file) != PictureFailure::kNone && !fullWhenRead) {
       if (!lockAndLoad(path, observer, &lock, &file, &result)) break;
       lock.release();
+      fullWhenRead = roomFailure(file) != PictureFailure::kNone;
     }
     PictureProp prop;
     prop.problem.failure = roomFailure(file);
     if (prop.made()) prop = propFromPicture(picture, true);
     if (prop.made()) {
-      if (!lockAndLoad(path, observer, &lock, &file, &result)) break;
-      prop = appendPropToOwnFile(&file, picture, std::move(prop));
-      if (prop.made() && !saveOwnPropFile(file, &result.save)) break;
-      lock.release();
+      if (!appendUnderLock(path, picture, observer, &lock, &file, &prop, &result)) break;
       result.held = file.entries.size();
     }
     ++result.tried;

@@ -26,6 +26,7 @@ enum class OwnFileFailure {
   kDamaged,   // its map cannot be read, or it lists props under a second 'Prop' type entry,
               // which the saver never reads
   kForeign,   // it holds more than props
+  kTooLarge,  // the memory to read it could not be had here
 };
 
 struct OwnFileProblem {
@@ -37,10 +38,13 @@ struct OwnPropFile {
   Path path;
   std::vector<ResEntry> entries;  // the props that were there, every byte kept, then those added
   size_t loaded = 0;              // how many were there
+  bool existed = false;           // a file was there: a save replaces it; otherwise a save puts
+                                  // one in place and fails, replacing nothing, should one be there
   uint64_t nextId = kPropInvertedIdLimit;  // the id the next picture gets (516 at the least: in colour)
 };
 
-// Reads the file at `path` into `file`; no file there is an empty one. False, with the
+// Reads the file at `path` into `file`, in time and memory linear in its size; no file
+// there ("no such file" from opening it, nothing else) is an empty one. False, with the
 // problem, when it cannot be kept whole: `file` is then empty and saving it fails.
 bool loadOwnPropFile(const Path& path, OwnPropFile* file, OwnFileProblem* problem);
 
@@ -53,7 +57,8 @@ PictureProp addPictureToOwnFile(OwnPropFile* file, const Path& picture);
 PictureProp appendPropToOwnFile(OwnPropFile* file, const Path& picture, PictureProp prop);
 
 // Writes the file, when a prop was added, through a temporary file renamed over it, after
-// making its folder. False for a file whose reading was refused.
+// making its folder (where no file was read, renamed only while none is there). False for
+// a file whose reading was refused, and for one that would pass kOwnFileMaxBytes.
 bool saveOwnPropFile(const OwnPropFile& file, FileProblem* problem);
 
 // The lock file that every writer of the user's own prop file holds: beside it, ".lock" added.
@@ -89,7 +94,7 @@ struct AddPicturesResult {
 // file saved before the next picture is read. So two writers both keep their pictures, a
 // reader always finds a whole file, and ending the program at any moment loses at most the
 // picture in hand. The file is read once before any picture, so that one that cannot be kept
-// whole is told at once; one seen full is read again before a picture is refused for it.
+// whole is told at once; one seen full is read again once before pictures are refused for it.
 AddPicturesResult addPicturesToOwnFile(const Path& file, const std::vector<Path>& pictures,
                                        AddPicturesObserver* observer);
 

@@ -52,11 +52,21 @@ bool writeWholeFile(const Path& path, const std::vector<uint8_t>& bytes, FilePro
 
 bool FileLock::acquire(const Path& lockFile, const std::function<bool(double)>& keepWaiting, FileProblem* problem) {
   release();
-  std::string reason;
-  const intptr_t handle = lockfile::open(lockFile, &reason);
-  if (handle == kNone) return fail(problem, FileFailure::kCannotCreate, lockFile, reason);
+  intptr_t handle = kNone;
   const auto start = std::chrono::steady_clock::now();
-  while (!lockfile::tryLock(handle)) {
+  for (;;) {
+    if (handle == kNone) {
+      std::string reason;
+      handle = lockfile::open(lockFile, &reason);
+      if (handle == kNone) return fail(problem, FileFailure::kCannotCreate, lockFile, reason);
+    }
+    if (lockfile::tryLock(handle)) {
+      if (lockfile::isFileAt(handle, lockFile)) break;
+      // Locked, but no longer the file of that name: it was replaced while this one waited.
+      lockfile::close(handle);
+      handle = kNone;
+      continue;
+    }
     const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (keepWaiting && !keepWaiting(waited)) {
       lockfile::close(handle);
@@ -66,8 +76,11 @@ bool FileLock::acquire(const Path& lockFile, const std::function<bool(double)>& 
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   handle_ = handle;
+  path_ = lockFile;
   return true;
 }
+
+bool FileLock::stillHeld() const { return handle_ != kNone && lockfile::isFileAt(handle_, path_); }
 
 void FileLock::release() {
   if (handle_ != kNone) lockfile::close(handle_);

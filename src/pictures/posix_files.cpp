@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "pictures/picture_files.h"
@@ -25,9 +27,22 @@ void syncFolder(const Path& folder) {
   ::close(fd);
 }
 
+// Renames `from` to `to` only while no file is at `to`: the kernel's no-replace rename where
+// the file system has it, else a hard link (which never replaces either) and the old name
+// removed. 0, or the error.
+int renameNoReplace(const Path& from, const Path& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+#endif
+  if (::link(from.c_str(), to.c_str()) != 0) return errno;
+  ::unlink(from.c_str());
+  return 0;
+}
+
 }  // namespace
 
-bool replaceFile(const Path& path, const std::vector<uint8_t>& bytes, FileProblem* problem) {
+bool replaceFile(const Path& path, const std::vector<uint8_t>& bytes, FileProblem* problem, Replacing replacing) {
   const Path temporary = path.native() + ".new";
   std::FILE* f = std::fopen(temporary.c_str(), "wb");
   if (!f) {
@@ -37,8 +52,14 @@ bool replaceFile(const Path& path, const std::vector<uint8_t>& bytes, FileProble
   const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
   const bool closed = std::fclose(f) == 0;
-  if (!written || !flushed || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (problem) *problem = FileProblem{FileFailure::kCannotWrite, path, std::strerror(errno), 0};
+  int error = written && flushed && closed ? 0 : (errno != 0 ? errno : EIO);
+  if (error == 0)
+    error = replacing == Replacing::kReplace ? (std::rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno)
+                                             : renameNoReplace(temporary, path);
+  if (error != 0) {
+    const std::string reason = error == EEXIST ? "a file is there that was not read; it was left as it is"
+                                               : std::strerror(error);
+    if (problem) *problem = FileProblem{FileFailure::kCannotWrite, path, reason, 0};
     std::remove(temporary.c_str());
     return false;
   }
@@ -57,6 +78,12 @@ intptr_t open(const Path& path, std::string* reason) {
 // flock belongs to the open file, not the process: two threads with a lock file open each
 // exclude one another as two processes do.
 bool tryLock(intptr_t handle) { return ::flock(int(handle), LOCK_EX | LOCK_NB) == 0; }
+
+bool isFileAt(intptr_t handle, const Path& path) {
+  struct stat held, named;
+  return ::fstat(int(handle), &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
 
 void close(intptr_t handle) { ::close(int(handle)); }
 

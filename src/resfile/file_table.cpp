@@ -41,7 +41,7 @@ std::FILE* openForReading(const char* path) {
 #ifdef _WIN32
   std::u16string wide;
   if (!orvane::utf8ToUtf16(path, &wide)) return nullptr;
-  return _wfopen(reinterpret_cast<const wchar_t*>(wide.c_str()), L"rb");
+  return FileOpenShared(reinterpret_cast<const wchar_t*>(wide.c_str()));
 #else
   return std::fopen(path, "rb");
 #endif

@@ -46,6 +46,12 @@ constexpr int16_t kFileModeRead = 2;
 constexpr int16_t kFileSeekFromStart = 0;
 
 ResCode FileOpen(const char* path, int16_t mode, FileRef* ref);
+#ifdef _WIN32
+// A file opened for reading (binary) by its wide name, shared for reading, writing and
+// deleting, so that a writer may replace it while it is open; null, errno set, otherwise
+// (ENOENT when there is no such file or folder).
+std::FILE* FileOpenShared(const wchar_t* path);
+#endif
 // Takes a stream the caller opened for reading (binary) into the table, for names that the
 // narrow fopen of FileOpen cannot reach (wide names on Windows). The table owns it from then
 // on: FileClose closes it, and so does a refusal (a null stream, or no free slot).

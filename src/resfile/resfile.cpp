@@ -333,6 +333,7 @@ Handle ResLoadData(int32_t refIndex) {
   ResRefSetLoadedHandle(f, refIndex, h);
   uint8_t* flags = refEntry(f, refIndex) + kRefFieldFlags;
   resWriteLE32(flags, resReadLE32(flags) | kRefLoaded);
+  f->lastLoaded = refIndex + 1;
   return h;
 }
 
@@ -350,30 +351,44 @@ Handle ResGetIndexed(uint32_t type, int32_t index) {
   return ResLoadData(refIndex);
 }
 
+namespace {
+
+// The type entry that owns reference `ref`, as a walk over the references in order assigns
+// owners: each type entry with references (in list order) takes over at its first reference,
+// if the walk has not passed it yet; one whose first reference was passed, and every entry
+// after it, never owns. Linear in the number of type entries, not of references.
+int32_t ownerOf(const ResFile* f, int32_t ref) {
+  const int32_t types = ResTypeEntryCount(f);
+  int32_t owner = 0;
+  int64_t next = 0;  // the first reference the walk has not passed
+  for (int32_t t = 0; t < types; ++t) {
+    if (typeField(f, t, kTypeFieldCount) == 0) continue;
+    const int32_t first = typeField(f, t, kTypeFieldFirstRef);
+    if (first < next || first > ref) break;
+    owner = t;
+    next = int64_t(first) + 1;
+  }
+  return owner;
+}
+
+}  // namespace
+
 bool ResFindByHandle(Handle h, int32_t* ownerIndex, int32_t* refIndex) {
   const ResFile* f = resCurrentFile;
   if (f == nullptr || h == nullptr) return false;
   const int32_t types = ResTypeEntryCount(f);
   const int32_t refs = ResRefEntryCount(f);
-  int32_t owner = 0;
-  int32_t candidate = 0;
-  for (int32_t i = 0; i < refs; ++i) {
-    // An empty type entry shares its firstRef with the entry after it; it owns no
-    // reference, so it is passed over rather than made owner.
-    while (candidate < types && typeField(f, candidate, kTypeFieldCount) == 0) ++candidate;
-    if (candidate < types && typeField(f, candidate, kTypeFieldFirstRef) == i) {
-      owner = candidate;
-      ++candidate;
-    }
-    if (refIsLoaded(f, i) && ResRefLoadedHandle(f, i) == h) {
-      // A reference with no type list to own it cannot have been fetched; stay safe anyway.
-      if (owner >= types) return false;
-      *ownerIndex = owner;
-      *refIndex = i;
-      return true;
-    }
-  }
-  return false;
+  // A loaded Handle belongs to one reference only: the one loaded last, most often.
+  int32_t found = -1;
+  const int32_t hint = f->lastLoaded - 1;
+  if (hint >= 0 && hint < refs && refIsLoaded(f, hint) && ResRefLoadedHandle(f, hint) == h) found = hint;
+  for (int32_t i = 0; found < 0 && i < refs; ++i)
+    if (refIsLoaded(f, i) && ResRefLoadedHandle(f, i) == h) found = i;
+  // A reference with no type list to own it cannot have been fetched; stay safe anyway.
+  if (found < 0 || types == 0) return false;
+  *ownerIndex = ownerOf(f, found);
+  *refIndex = found;
+  return true;
 }
 
 namespace {

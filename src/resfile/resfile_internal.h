@@ -36,6 +36,8 @@ struct ResFile {
   Handle names;            // nameListLength bytes
   Handle* loaded;          // per-reference loaded Handles when they do not fit in an entry
   int64_t fileSize;        // the real length of the file, the bound for every allocation
+  int32_t lastLoaded;      // 1 + the reference loaded last (0: none), which a caller most often
+                           // describes or releases next: found without a scan
 };
 
 extern ResFile* resFileList;

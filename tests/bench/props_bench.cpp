@@ -19,6 +19,8 @@
 #include "common/random.h"
 #include "props/prop_atlas.h"
 #include "pictures/picture_files.h"
+#include "pictures/own_prop_file.h"
+#include "resfile/resfile_layout.h"
 #include "resfile/resfile_writer.h"
 #include "proptool/sample_props.h"
 
@@ -80,6 +82,33 @@ void Floor(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer.data());
   }
 }
+
+// A user's own prop file of `count` one-row props named like photos; for "overlap" every
+// reference covers the whole data area, for "past" every one lies past the end of the file.
+// Each must be loaded or refused in about a second, whatever the count.
+void OwnFileLoad(benchmark::State& state, const char* kind) {
+  const char* dir = std::getenv("ORVANE_BENCH_DIR");
+  const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/own-" + kind + std::to_string(state.range(0)) + ".prp";
+  std::vector<ResEntry> entries(static_cast<size_t>(state.range(0)));
+  for (size_t i = 0; i < entries.size(); ++i)
+    entries[i] = {kPropType, uint32_t(516 + i), true, "photo" + std::to_string(i) + ".jpg", {3, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 7, 8, 9}};
+  std::vector<uint8_t> bytes = ResBuildFile(entries);
+  const uint32_t map = resReadLE32(&bytes[kHeaderFieldMapOffset]), refs = map + resReadLE32(&bytes[map + kMapFieldRefListOffset]);
+  for (size_t i = 0; std::string(kind) != "plain" && i < entries.size(); ++i) {
+    resWriteLE32(&bytes[refs + i * kResRefEntrySize + kRefFieldOffset], *kind == 'o' ? 0 : uint32_t(bytes.size()));
+    resWriteLE32(&bytes[refs + i * kResRefEntrySize + kRefFieldLength], *kind == 'o' ? resReadLE32(&bytes[4]) : 16);
+  }
+  if (!pictures::writeWholeFile(path, bytes, nullptr)) return state.SkipWithError("cannot write the file");
+  pictures::OwnPropFile file;
+  for (auto _ : state) {
+    pictures::OwnFileProblem problem;
+    pictures::loadOwnPropFile(path, &file, &problem);
+  }
+  state.counters["props"] = double(file.loaded);
+}
+BENCHMARK_CAPTURE(OwnFileLoad, plain, "plain")->Arg(10000)->Arg(40000)->Arg(640000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OwnFileLoad, overlap, "overlap")->Arg(40000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OwnFileLoad, past, "past")->Arg(40000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(AtlasBuild)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Floor)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);

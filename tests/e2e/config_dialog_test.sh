@@ -292,6 +292,20 @@ else
 fi
 wineserver_kill
 
+# OK while the photos are being added stores the speed moved meanwhile, and the dialog
+# closes once the picture in hand is in. The track bar is one Shift+Tab back from "Stop
+# adding" (the two buttons between are off while adding).
+clear_setting
+if dialog_button 6 && chooser="$(wait_window 'Add pictures' 20)"; then
+  xdotool sleep 0.5 windowfocus "$chooser" type --delay 30 "Z:${pictures//\//\\}"; xdotool key Return sleep 1
+  xdotool type --delay 20 "${names# }"; xdotool key Return sleep 1.5 windowfocus "$dialog" key --delay 200 shift+Tab End Return
+  wait_exit "$dialog_pid" 60 || fail "OK while adding: the dialog did not close"
+  speed="$(wine reg query "$saver_key" /v Speed 2>/dev/null | tr -d '\r' | awk '/Speed/ {print $2, $3}')"
+  [ "$speed" = "REG_DWORD 0xc8" ] && ok "OK while adding stores the speed and closes when the adding stops" ||
+    fail "OK while adding: speed stored '$speed'"
+else fail "\"Add pictures...\" opened no file dialog for OK while adding"; fi
+wineserver_kill
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1

@@ -59,9 +59,10 @@ by_id = {e.get("id"): e for e in root.iter() if e.get("id")}
 assert by_id["mirrors"].get("_label") == "Use mirrors" and by_id["mirrors"].get("arg-unset") == "--no-mirrors"
 assert by_id["delay"].get("arg") == "--delay %" and by_id["delay"].get("convert") == "invert"
 assert by_id["showfps"].get("arg-set") == "--fps"
+assert by_id["savepower"].get("arg-unset") == "--no-save-power"
 assert root.find("_description").text.strip()
 PY
-then ok "orvane.xml: label Orvane, --root, Use mirrors, frame-rate slider on --delay, frame-rate display"
+then ok "orvane.xml: label Orvane, --root, Use mirrors, frame-rate slider on --delay, frame-rate display, power saving"
 else fail "orvane.xml"
 fi
 # The entry the MATE and Xfce screen savers list: valid, and it runs the packaged module on

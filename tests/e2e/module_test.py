@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The Linux module as the daemon and a person meet it: orvane on a private X server in each
 window mode, the picture checked on screenshots, ended by signals, keys, clicks and the
-window manager's close.
+window manager's close; its pace halved on battery.
   module_test.py ORVANE ORVANE_RENDER PROPTOOL TEST_WINDOW WORK_DIR"""
 import os
 import subprocess
@@ -11,6 +11,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import x11lib as x  # noqa: E402
 
+x.own_mount_namespace()  # for the battery
 if len(sys.argv) != 6:
     print(__doc__, file=sys.stderr)
     sys.exit(2)
@@ -299,6 +300,27 @@ for args, code_wanted, stream in ((["--help"], 0, "stdout"), (["-version"], 0, "
     x.check(done.returncode == code_wanted and text.strip() and one_line,
             "%s: exit code %d and %s" % (" ".join(args), code_wanted, text.strip().splitlines()[0]),
             "%s: exit code %d, stdout %r, stderr %r" % (" ".join(args), done.returncode, done.stdout, done.stderr))
+
+# ---------------------------------------------------------------- on battery
+# The own window at the display's 60 frames a second; on battery at most 30, within 5 s.
+def rates_since(name, since):
+    with open(os.path.join(work, name + ".err")) as log:
+        log.seek(since)
+        return [float(line.split()[1]) for line in log if "frames/s" in line]
+
+
+run, _ = own_window(["--fps"], "battery")
+time.sleep(3)
+mains = rates_since("battery", 0)[1:]
+x.on_battery()
+time.sleep(5)
+mark = os.path.getsize(os.path.join(work, "battery.err"))
+time.sleep(2.5)
+battery = rates_since("battery", mark)
+x.check(mains and min(mains) > 45 and battery and max(battery) <= 31.5,
+        "on battery %s frames/s (on the mains %s)" % (battery, mains),
+        "on battery %s frames/s, on the mains %s" % (battery, mains))
+x.stop(run)
 
 # ---------------------------------------------------------------- the X server goes away
 run = module(["--window-id", hex(window), "--props", props], "server-gone")

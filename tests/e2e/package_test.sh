@@ -280,7 +280,7 @@ fi
 ca="$work/ca" newer="$work/dist-1.0.1" unzipped_newer="$work/orvane-1.0.1-windows"
 rm -rf "$ca" "$newer" "$unzipped_newer" && mkdir -p "$ca/tokens"
 export SIGN_PASSWORD='two words; $HOME "quoted"' SIGN_CERT="$ca/codeSigning.pem" SIGN_KEY="$ca/codeSigning.key" \
-       SIGN_NO_TIMESTAMP=1 SOFTHSM2_CONF="$ca/softhsm2.conf"
+       SIGN_NO_TIMESTAMP=1 SOFTHSM2_CONF="$ca/softhsm2.conf" SIGN_CA="$ca/ca.pem"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca/ca.key" -out "$ca/ca.pem" -subj /CN=Authority 2>/dev/null
 for use in codeSigning serverAuth timeStamping; do
   openssl req -newkey rsa:2048 -passout env:SIGN_PASSWORD -keyout "$ca/$use.key" -subj "/CN=$use" 2>/dev/null |
@@ -326,6 +326,13 @@ tsa_url="$(cat "$ca/tsa.url")"
 token="-u,SIGN_NO_TIMESTAMP,SIGN_CERT=$ca/token.pem,SIGN_KEY=pkcs11:token=orvane;object=signer,SIGN_PKCS11_MODULE=$module"
 token+=",SIGN_PASSWORD=$pin,SIGN_TIMESTAMP_URL=$tsa_url/tsa"
 IFS=, read -ra token_settings <<<"$token"
+# Stand-ins that write their environment down, then run the real program: every program the
+# token's run starts that is not a signer, and the signers too (they take the PIN from a pipe).
+mkdir -p "$ca/spy"
+for p in wixl zip msibuild msiinfo python3 timeout sha256sum openssl osslsigncode; do
+  printf '#!/bin/sh\necho "== %s" >>"%s"\nenv >>"%s"\nexec %s "$@"\n' "$p" "$ca/spy.log" "$ca/spy.log" "$(command -v "$p")" \
+    >"$ca/spy/$p" && chmod +x "$ca/spy/$p"
+done
 # The MSIs of dist folder $1 and the programs in its zip, unpacked into $2, whose signature is
 # not SHA-256, does not verify against the authority, or whose time stamp by it (osslsigncode
 # 2.9 prints "Timestamp time:", 2.5 "The signature is timestamped:") is there or not, against $3.
@@ -337,7 +344,12 @@ unverified() {
       [ "$(grep -cE '^[[:space:]]*Timestamp time:|^The signature is timestamped:' <<<"$v")" = "$3" ] || echo " $f"
   done
 }
-if env "${token_settings[@]}" "$root/scripts/dist" "$newer" 1.0.1 >"$ca/log" && unzip -q "$newer/orvane-1.0.1-windows.zip" -d "$work"; then
+if env "${token_settings[@]}" PATH="$ca/spy:$PATH" "$root/scripts/dist" "$newer" 1.0.1 >"$ca/log" &&
+   unzip -q "$newer/orvane-1.0.1-windows.zip" -d "$work"; then
+  spied="$(grep -c '^== \(wixl\|zip\|osslsigncode\)$' "$ca/spy.log")"
+  [ "$spied" -ge 8 ] && ! grep -qF -e "$pin" -e SIGN_PASSWORD "$ca/spy.log" &&
+    ok "1.0.1 through the token: none of the programs dist started ($spied of wixl, zip, osslsigncode among them) had the PIN in its environment" ||
+    fail "1.0.1 through the token: the PIN in a program's environment, or the programs not seen ($spied)"
   wrong="$(unverified "$newer" "$unzipped_newer" 1)"
   [ -z "$wrong" ] && ok "1.0.1 through the token: both MSIs, savers and proptool.exe have SHA-256 signatures of the authority, time-stamped" ||
     fail "1.0.1 through the token: no time-stamped SHA-256 signature that verifies against the authority:$wrong"
@@ -373,7 +385,7 @@ fi
 mkdir -p "$ca/fails" && printf '#!/bin/sh\ncase "$*" in *.msi*) exit 1;; esac\nexec %s "$@"\n' "$(command -v osslsigncode)" \
   >"$ca/fails/osslsigncode" && chmod +x "$ca/fails/osslsigncode"
 # What is wrong | the settings that make it so (split at ",") | what dist says. Each run's folder
-# holds an earlier run's signed packages, which must go too.
+# holds an earlier run's signed set, which must stay as it was, whole.
 for c in "a wrong password|SIGN_PASSWORD=wrong|cannot be read with SIGN_PASSWORD (wrong password?)" \
          "another certificate's key|SIGN_KEY=$ca/serverAuth.key|is not the key of the certificate" \
          "a certificate for servers|SIGN_CERT=$ca/serverAuth.pem,SIGN_KEY=$ca/serverAuth.key|is not for code signing" \
@@ -385,14 +397,15 @@ for c in "a wrong password|SIGN_PASSWORD=wrong|cannot be read with SIGN_PASSWORD
          "a module that does not load|$token,SIGN_PKCS11_MODULE=$ca/ca.pem|does not load as a PKCS#11 module" \
          "an unreachable time-stamp authority|$token,SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|signing 64-bit/orvane.scr failed: the time-stamp authority http://127.0.0.1:9/ cannot be reached" \
          "a refusing time-stamp authority|$token,SIGN_TIMESTAMP_URL=$tsa_url/sha512-only|refused (Message digest algorithm is not supported)" \
-         "a silent time-stamp authority|$token,SIGN_TIMEOUT=3,SIGN_TIMESTAMP_URL=$tsa_url/silent|no answer within 3 s (SIGN_TIMEOUT) from the time-stamp authority"; do
+         "a silent time-stamp authority|$token,SIGN_TIMEOUT=3,SIGN_TIMESTAMP_URL=$tsa_url/silent|no answer within 3 s (SIGN_TIMEOUT) from the time-stamp authority" \
+         "no signer, and a signed release required|-u,SIGN_CERT,-u,SIGN_KEY,SIGN_REQUIRED=1|SIGN_REQUIRED=1: no unsigned release is made"; do
   IFS='|' read -r what settings said <<<"$c" && IFS=',' read -ra settings <<<"$settings"
   rm -rf "$ca/failed" && cp -r "$newer" "$ca/failed"
   env "${settings[@]}" "$root/scripts/dist" "$ca/failed" 1.0.1 >"$ca/log" 2>&1
-  code=$? left="$(ls -A "$ca/failed")"
+  code=$? left="$(diff -r "$newer" "$ca/failed" 2>&1; ls -A "$(dirname "$ca/failed")" | grep '^\.dist-stage')"
   if [ "$code" != 0 ] && grep -qF "$said" "$ca/log" && [ "$(grep -c . "$ca/log")" = 1 ] &&
      ! grep -qF -e "$SIGN_PASSWORD" -e "$pin" "$ca/log" && [ -z "$left" ]; then
-    ok "signing with $what: dist fails ($code), says '$said' in one line, leaves no package"
+    ok "signing with $what: dist fails ($code), says '$said' in one line, leaves the earlier set as it was"
   else fail "signing with $what: exit $code, left '$left', said: $(tr '\n' ' ' <"$ca/log")"; fi
 done
 kill "$tsa" && wait "$tsa" 2>/dev/null

@@ -244,3 +244,23 @@ def check_activated_module(is_module, runner, picture_path):
         second = screenshot("root")
         moved = changed_pixels(first, second) if second else 0
         check(moved > 1000, "it moves (%d pixels in 1 s)" % moved, "it does not move (%d pixels)" % moved)
+
+
+def own_mount_namespace():
+    """Runs this script again in a mount namespace of its own (once), so that on_battery
+    can replace the kernel's power-supply class for its programs only."""
+    if os.environ.get("ORVANE_TEST_UNSHARED") != "1":
+        os.environ["ORVANE_TEST_UNSHARED"] = "1"
+        os.execvp("unshare", ["unshare", "-m", "--propagation", "private", sys.executable] + sys.argv)
+
+
+def on_battery():
+    """The machine on its battery, discharging, the mains offline (inside own_mount_namespace)."""
+    supplies = "/sys/class/power_supply"
+    subprocess.run(["mount", "-t", "tmpfs", "battery", supplies], check=True)
+    for name, values in (("AC", {"type": "Mains", "online": "0"}),
+                         ("BAT0", {"type": "Battery", "status": "Discharging", "present": "1", "capacity": "50"})):
+        os.mkdir(os.path.join(supplies, name))
+        for key, value in values.items():
+            with open(os.path.join(supplies, name, key), "w") as f:
+                f.write(value + "\n")

@@ -213,6 +213,20 @@ def picture_corpus():
     return c
 
 
+def own_file_corpus():
+    """The user's own prop file: sound ones, and references overlapping, past the data area,
+    past the end, all on one block; the rest is the fuzzer's."""
+    three = resource_file([(PROP, [(516 + i, SMALL, b"photo%d.jpg" % i, 0) for i in range(3)], None, None)])
+    c = {"three": three, "full": resource_file([(PROP, [(516 + i, SMALL, None, 0) for i in range(529)], None, None)])}
+    refs = struct.unpack("<I", three[8:12])[0] + 24 + 12
+    for name, ref, field, value in [("overlapping", 1, 8, 1), ("past-data", 0, 12, 3 * len(SMALL) + 1),
+                                    ("past-end", 0, 8, 0x7FFFFFF0), ("one-block", 2, 8, 0)]:
+        f = bytearray(three)
+        f[refs + 32 * ref + field:refs + 32 * ref + field + 4] = le32(value)
+        c[name] = bytes(f)
+    return c
+
+
 def write(kind, corpus):
     out = os.path.join(HERE, "corpus", kind)
     os.makedirs(out, exist_ok=True)
@@ -222,6 +236,8 @@ def write(kind, corpus):
 
 
 if __name__ == "__main__":
-    write("resfile", resfile_corpus())
-    write("decoder", decoder_corpus())
-    write("picture", picture_corpus())
+    import sys
+    kinds = {"resfile": resfile_corpus, "decoder": decoder_corpus, "picture": picture_corpus,
+             "own_file": own_file_corpus}
+    for kind in sys.argv[1:] or kinds:  # a few kinds named, only those
+        write(kind, kinds[kind]())

@@ -72,7 +72,7 @@ TEST(OrvaneRender, BadArgumentsAreAUsageError) {
                        "--fps 0",      "--fps abc",      "--seed -3",    "--seed 1x",   "--bogus",
                        "--props",      "--out",          "extra",        "--start-time", "--start-time -1",
                        "--start-time 1e10", "--start-time 5s", "--speed 24", "--speed 201", "--speed",
-                       "--scenes 0", "--scenes 33", "--scenes"};
+                       "--scenes 0", "--scenes 33", "--scenes", "--gl-layer --scenes 2", "--gl-layer --empty-effect"};
   for (const char* arguments : bad) {
     const ToolRun r = run(arguments);
     EXPECT_EQ(r.exitCode, 2) << arguments;
@@ -117,8 +117,20 @@ TEST(OrvaneRender, WritesFramesAndStatistics) {
   }
   EXPECT_GT(checked, 5);
   const std::string& last = out.back();
-  for (const char* key : {"setup_ms", "atlas_ms", "median_frame_ms", "peak_rss_kb"}) EXPECT_NE(field(last, key), "") << key;
+  for (const char* key : {"setup_ms", "atlas_ms", "median_frame_ms", "peak_rss_kb", "cpu_frame_ms"}) {
+    EXPECT_NE(field(last, key), "") << key;
+  }
   EXPECT_EQ(field(last, "frames"), "25");
+
+  // Through the fixed-function layer: the frames and the summary alone.
+  const ToolRun layer = run(arguments + "/c --gl-layer");
+  ASSERT_EQ(layer.exitCode, 0);
+  ASSERT_EQ(lines(layer.out).size(), 1u);
+  EXPECT_EQ(field(layer.out, "frames"), "25");
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> rgba;
+  ASSERT_TRUE(readPng(dir + "/c/frame-0024.png", &w, &h, &rgba));
+  EXPECT_GT(litPixels(rgba), 80 * 60 / 100);
 
   // The same seed gives the same frames.
   ASSERT_EQ(run(arguments + "/b").exitCode, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,8 +11,9 @@
 #include "common/random.h"
 
 #include "host/wayland/output_frames.h"
-#include "host/x11/frame_meter.h"
-#include "host/x11/module_options.h"
+#include "host/linux/frame_meter.h"
+#include "host/linux/module_options.h"
+#include "host/linux/power_state.h"
 #include "host/prop_places.h"
 #include "props/prop_atlas.h"
 #include "resfile/resfile_writer.h"
@@ -90,11 +92,13 @@ TEST(ModuleOptions, ReadAsTheDaemonAndPeopleWriteThem) {
 TEST(ModuleOptions, WaylandTakesNoWindowOption) {
   struct Case {
     std::vector<const char*> args;
-    bool valid, wayland = false, background = false, delayGiven = false;
+    bool valid, wayland = false, background = false, delayGiven = false, savePower = true;
   };
   const Case cases[] = {
       {{"--wayland"}, true, true, false, false},
       {{"-background", "--wayland", "--delay=0"}, true, true, true, true},
+      {{"--wayland", "--no-save-power"}, true, true, false, false, false},
+      {{"--no-save-power", "--save-power"}, true, false, false, false, true},
       {{"--wayland", "--no-mirrors", "--fps", "--speed", "50", "--seed", "3", "--max-fps", "30", "--props", "p"},
        true, true, false, false},
       {{"--background"}, false},
@@ -111,6 +115,7 @@ TEST(ModuleOptions, WaylandTakesNoWindowOption) {
     EXPECT_EQ(o.wayland, c.wayland) << line;
     EXPECT_EQ(o.background, c.background) << line;
     EXPECT_EQ(o.delayGiven, c.delayGiven) << line;
+    EXPECT_EQ(o.savePower, c.savePower) << line;
   }
 }
 
@@ -253,10 +258,10 @@ TEST(PropPlaces, EachPlaceInTurnIsTheOneUsed) {
 // An output's surface through its life: configures (repeated, resized, empty), frames and
 // their callbacks, the compositor's close. Each step: the event, then what the host sees.
 TEST(OutputFrames, DrawsOnlyWhenConfiguredAndTheCompositorAsks) {
-  enum Event { Configure, Drawn, Callback, Close };
+  enum Event { Configure, Scale, Drawn, Callback, Close };
   struct Step {
     Event event;
-    int32_t width, height;
+    int32_t width, height;  // for Scale: the output's scale and the fractional one
     SceneChange change;  // what a configure asks of the scene
     bool ready;
     int32_t sizeW, sizeH;
@@ -270,8 +275,17 @@ TEST(OutputFrames, DrawsOnlyWhenConfiguredAndTheCompositorAsks) {
       {Configure, 640, 360, none, false, 640, 360},  // a configure is no callback
       {Callback, 0, 0, none, true, 640, 360},
       {Drawn, 0, 0, none, false, 640, 360},
-      {Configure, 800, 600, SceneChange::Reshape, false, 800, 600},
+      {Configure, 800, 600, SceneChange::Reshape, true, 800, 600},  // a new size is drawn at once
+      {Drawn, 0, 0, none, false, 800, 600},
       {Callback, 0, 0, none, true, 800, 600},
+      {Drawn, 0, 0, none, false, 800, 600},
+      {Scale, 2, 0, SceneChange::Reshape, true, 1600, 1200},  // the output's physical pixels
+      {Drawn, 0, 0, none, false, 1600, 1200},
+      {Scale, 2, 0, none, false, 1600, 1200},
+      {Scale, 2, 180, SceneChange::Reshape, true, 1200, 900},  // the fractional scale wins
+      {Configure, 400, 300, SceneChange::Reshape, true, 600, 450},
+      {Scale, 1, 0, SceneChange::Reshape, true, 400, 300},
+      {Configure, 800, 600, SceneChange::Reshape, true, 800, 600},
       {Close, 0, 0, none, false, 800, 600},
       {Configure, 1024, 768, SceneChange::Reshape, false, 1024, 768},
   };
@@ -281,6 +295,7 @@ TEST(OutputFrames, DrawsOnlyWhenConfiguredAndTheCompositorAsks) {
     SceneChange change = none;
     switch (s.event) {
       case Configure: change = frames.configure(s.width, s.height); break;
+      case Scale: change = frames.setScale(s.width, s.height); break;
       case Drawn: frames.frameDrawn(); break;
       case Callback: frames.callbackCame(); break;
       case Close: frames.close(); break;
@@ -290,6 +305,98 @@ TEST(OutputFrames, DrawsOnlyWhenConfiguredAndTheCompositorAsks) {
     EXPECT_EQ(frames.width(), s.sizeW) << "step " << n;
     EXPECT_EQ(frames.height(), s.sizeH) << "step " << n;
   }
+}
+
+// The buffer has the output's physical pixels: the logical size times the integer scale, or
+// rounded from the fractional one (120ths) with a viewport; no side beyond the cap.
+TEST(BufferSize, PhysicalPixelsAtEveryScale) {
+  struct Case {
+    int32_t logicalW, logicalH, scale, scale120;
+    int32_t width, height, bufferScale;
+    bool viewport;
+  };
+  const Case cases[] = {
+      {800, 600, 1, 0, 800, 600, 1, false},
+      {800, 600, 2, 0, 1600, 1200, 2, false},
+      {1280, 720, 1, 180, 1920, 1080, 1, true},
+      {1366, 768, 1, 150, 1708, 960, 1, true},  // 1707.5 rounds up
+      {683, 384, 2, 150, 854, 480, 1, true},    // 853.75; the integer scale is no longer used
+      {1, 1, 1, 1, 1, 1, 1, true},              // never below one pixel
+      {20000, 10, 4, 0, 20000, 10, 1, false},   // the cap holds the scale down
+      {20000, 10, 1, 240, 32667, 16, 1, true},
+  };
+  for (const Case& c : cases) {
+    const BufferSize b = bufferSizeFor(c.logicalW, c.logicalH, c.scale, c.scale120);
+    const std::string what = std::to_string(c.logicalW) + "x" + std::to_string(c.logicalH) + " at " +
+                             std::to_string(c.scale) + "/" + std::to_string(c.scale120);
+    EXPECT_EQ(b.width, c.width) << what;
+    EXPECT_EQ(b.height, c.height) << what;
+    EXPECT_EQ(b.bufferScale, c.bufferScale) << what;
+    EXPECT_EQ(b.viewport, c.viewport) << what;
+  }
+}
+
+// A closed surface may be made again a second after its close; each surface closed again
+// soon after it was made doubles the wait, up to 64 s; one that lasted 30 s starts over.
+TEST(SurfaceRetry, BacksOffWhileTheCompositorKeepsClosing) {
+  const int64_t s = 1000000;
+  SurfaceRetry retry;
+  EXPECT_TRUE(retry.mayMake(0));
+  int64_t now = 10 * s;
+  retry.made(now);
+  const int64_t waits[] = {1, 2, 4, 8, 16, 32, 64, 64};
+  for (int64_t wait : waits) {
+    now += s / 10;  // closed a tenth of a second after it was made
+    retry.closed(now);
+    EXPECT_FALSE(retry.mayMake(now + wait * s - 1)) << wait;
+    EXPECT_TRUE(retry.mayMake(now + wait * s)) << wait;
+    now = retry.earliest();
+    retry.made(now);
+  }
+  retry.closed(now + 30 * s);
+  EXPECT_EQ(retry.earliest(), now + 31 * s);
+}
+
+// On battery: no mains or USB supply online and a battery discharging; what cannot be read
+// or says anything else is the mains. Each case is a power-supply class of its own.
+TEST(PowerState, BatteryOnlyWhenDischargingWithNoSupplyOnline) {
+  struct Supply {
+    const char* name;
+    const char* type;
+    const char* online;  // nullptr: no such file
+    const char* status;
+  };
+  struct Case {
+    std::vector<Supply> supplies;
+    bool battery;
+  };
+  const std::string huge(1 << 20, 'M');
+  const Case cases[] = {
+      {{}, false},
+      {{{"BAT0", "Battery\n", nullptr, "Discharging\n"}}, true},
+      {{{"BAT0", "Battery\n", nullptr, "Discharging\n"}, {"AC", "Mains\n", "1\n", nullptr}}, false},
+      {{{"BAT0", "Battery\n", nullptr, "Discharging\n"}, {"AC", "Mains\n", "0\n", nullptr}}, true},
+      {{{"BAT0", "Battery\n", nullptr, "Discharging\n"}, {"usb", "USB\n", "1\n", nullptr}}, false},
+      {{{"BAT0", "Battery\n", nullptr, "Discharging\n"}, {"ucsi", "USB_C\n", "1\n", nullptr}}, false},
+      {{{"BAT0", "Battery\n", nullptr, "Charging\n"}, {"AC", "Mains\n", "0\n", nullptr}}, false},
+      {{{"BAT0", "Battery\n", nullptr, "Full\n"}, {"BAT1", "Battery\n", nullptr, "Discharging\n"}}, true},
+      {{{"BAT0", "Battery\n", nullptr, "Discharging\n"}, {"junk", huge.c_str(), huge.c_str(), huge.c_str()}}, true},
+      {{{"hid", "Battery\n", nullptr, ""}, {"AC", "", "1\n", nullptr}}, false},
+  };
+  for (size_t n = 0; n < sizeof cases / sizeof cases[0]; ++n) {
+    const std::string dir = proptest::makeTempDir();
+    for (const Supply& supply : cases[n].supplies) {
+      const std::string folder = dir + "/" + supply.name;
+      std::filesystem::create_directory(folder);
+      const std::pair<const char*, const char*> files[] = {
+          {"type", supply.type}, {"online", supply.online}, {"status", supply.status}};
+      for (const auto& file : files) {
+        if (file.second != nullptr) std::ofstream(folder + "/" + file.first) << file.second;
+      }
+    }
+    EXPECT_EQ(onBatteryPower(dir), cases[n].battery) << "case " << n;
+  }
+  EXPECT_FALSE(onBatteryPower("/nonexistent/power_supply"));
 }
 
 // The pointer's first place on the saver's surfaces is the start; 50 pixels in x or y from

@@ -3,6 +3,7 @@
 // and left as it is. Each picture answers whether it was added and, if not, why.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -171,6 +172,41 @@ TEST_F(OwnPropFileTest, TwoWritersAtOnceBothKeepTheirPictures) {
   EXPECT_EQ(names.size(), 16u);
   for (const auto& picture : first) EXPECT_EQ(names.count(picture.stem().string()), 1u) << picture;
   for (const auto& picture : second) EXPECT_EQ(names.count(picture.stem().string()), 1u) << picture;
+}
+
+// The lock file is replaced while one writer holds it and another waits on it: once the old
+// lock is let go, the waiting writer must not go on under it while a third holds the new
+// file's lock, and no writer's picture is lost.
+TEST_F(OwnPropFileTest, TheLockFileReplacedUnderAHolderLosesNoPicture) {
+  const auto pictures = drawPictures(dir, "w", 1, 32);
+  ASSERT_TRUE(std::filesystem::create_directories(dir + "/orvane"));
+  ASSERT_TRUE(proptest::writeFile(own, ResBuildFile({proptest::propEntry(516, proptest::rowProp({7}), "first")})));
+  const std::string lockPath = own + ".lock";
+  pictures::FileLock old, replaced;
+  pictures::FileProblem problem;
+  // The writer reads the file once, then makes its prop while the test takes the old lock.
+  struct Steps : pictures::AddPicturesObserver {
+    std::atomic<int> reached{0}, waits{0}, held{0};
+    void reading(size_t, size_t, const pictures::Path&) override {
+      for (reached = 1; !held;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    bool keepWaiting(double) override { return ++waits, true; }
+  } steps;
+  std::thread writer([&] { pictures::addPicturesToOwnFile(own, pictures, &steps); });
+  while (!steps.reached) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(old.acquire(lockPath, nullptr, &problem));
+  for (steps.held = 1; !steps.waits;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(proptest::writeFile(lockPath + ".x", {}));
+  ASSERT_EQ(std::rename((lockPath + ".x").c_str(), lockPath.c_str()), 0);
+  ASSERT_TRUE(replaced.acquire(lockPath, nullptr, &problem));
+  OwnPropFile third = load();
+  EXPECT_TRUE(pictures::appendPropToOwnFile(&third, dir + "/third.png", pictures::propFromPicture(sun, true)).made());
+  old.release();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a writer let in would be done by now
+  save(third);
+  replaced.release();
+  writer.join();
+  EXPECT_EQ(namesIn(own), (std::multiset<std::string>{"first", "third", "w0"}));
 }
 
 // A writer killed part way (SIGKILL, no chance to tidy up) leaves a file that reads whole

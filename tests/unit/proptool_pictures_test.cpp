@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
+#include <dlfcn.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -14,6 +16,24 @@
 #include "support/pictures.h"
 #include "support/prop_files.h"
 #include "support/proptool_run.h"
+
+// A shim over the C library's fopen, as a preload library would be (this program's own
+// definition comes before the library's): the `failOpenAt`-th opening for reading of a file
+// whose name ends in `failOpenOf` fails with `failOpenWith`; the others pass through.
+namespace {
+std::string failOpenOf;
+int failOpenAt = 0, failOpenWith = 0, opensSeen = 0;
+}  // namespace
+extern "C" FILE* fopen(const char* path, const char* mode) {
+  static const auto real = reinterpret_cast<FILE* (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "fopen"));
+  const std::string name = path ? path : "";
+  if (!failOpenOf.empty() && mode && mode[0] == 'r' && name.size() >= failOpenOf.size() &&
+      name.compare(name.size() - failOpenOf.size(), failOpenOf.size(), failOpenOf) == 0 && ++opensSeen == failOpenAt) {
+    errno = failOpenWith;
+    return nullptr;
+  }
+  return real(path, mode);
+}
 
 namespace {
 
@@ -117,6 +137,33 @@ TEST_F(ProptoolDropTest, DroppedPicturesAreAddedALineEach) {
                                     "proptool: " + own + " holds more than props; it was left as it is and no "
                                                          "picture was added"}));
   EXPECT_EQ(readBytes(own), foreign);
+}
+
+// Opening the user's file fails, at the first reading or at the reading again just before a
+// save: only "no such file" may be taken for no file, and even then the save finds the file
+// there and leaves it. Whatever the error, the five pictures stay and nothing is written. A
+// full file is read once more when a picture is refused, not again for each.
+TEST_F(ProptoolDropTest, AFileThatFailsToOpenIsNeverWrittenOver) {
+  std::vector<ResEntry> five, full;
+  for (uint32_t i = 0; i < 529; ++i) full.push_back(proptest::propEntry(516 + i, proptest::rowProp({7})));
+  five.assign(full.begin(), full.begin() + 5);
+  std::filesystem::create_directories(dir + "/orvane");
+  const std::pair<int, int> cases[] = {{1, EIO}, {2, EIO}, {2, EACCES}, {2, ENOENT}};
+  for (const auto& [at, error] : cases) {
+    ASSERT_TRUE(proptest::writeFile(own, ResBuildFile(five)));
+    failOpenOf = "/props.prp", failOpenAt = at, failOpenWith = error, opensSeen = 0;
+    ToolRun run = proptoolRun({a});
+    const std::string said = error == ENOENT ? "a file is there that was not read" : std::strerror(error);
+    EXPECT_EQ(run.code, 1) << said;
+    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(own), ResBuildFile(five)) << said;
+    EXPECT_FALSE(std::filesystem::exists(own + ".new")) << said;
+  }
+  ASSERT_TRUE(proptest::writeFile(own, ResBuildFile(full)));
+  failOpenAt = -1, opensSeen = 0;
+  EXPECT_EQ(proptoolRun({a, b, a, b, a}).code, 1);
+  failOpenOf.clear();
+  EXPECT_EQ(opensSeen, 2);
 }
 
 // The user's own prop file is where the module looks first: $XDG_DATA_HOME when absolute,

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "pictures/picture_files.h"
 #include "resfile/resfile.h"
 #include "resfile/resfile_internal.h"
 #include "support/resfile_builder.h"
@@ -79,4 +82,28 @@ TEST(WindowsResFile, NamesAreUtf8) {
   EXPECT_EQ(ref, 0);
   DeleteFileW(file.c_str());
   RemoveDirectoryW(folder.c_str());
+}
+
+// Readers of prop files (the saver's atlas through the resource library, the dialog and
+// proptool through the picture library) hold the user's file open while it is saved: the
+// save replaces it at once, they go on reading the old bytes, and a save that may replace
+// nothing fails while a file is there.
+TEST(WindowsResFile, AReaderHoldingTheFileNeverMakesTheSaveFail) {
+  const std::vector<uint8_t> before = restest::Builder().build(), after(300, 7);
+  const std::string path = restest::writeTempFile(before, "held");
+  const pictures::Path wide = pictures::Path(std::wstring(path.begin(), path.end()));
+  FileRef ref = 0;
+  ASSERT_EQ(ResOpenFile(path.c_str(), &ref), kResOK);
+  std::FILE* other = pictures::openFile(wide, "rb");
+  pictures::FileProblem problem;
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(pictures::replaceFile(wide, after, &problem)) << problem.reason;
+  EXPECT_LT(GetTickCount() - start, 1000u) << "no waiting for the readers";
+  EXPECT_FALSE(pictures::replaceFile(wide, before, &problem, pictures::Replacing::kNoReplace));
+  EXPECT_EQ(restest::readFileBytes(path), after);
+  uint8_t first = 0;
+  EXPECT_TRUE(other && std::fread(&first, 1, 1, other) == 1 && first == before[0]) << "the reader reads the old file";
+  if (other) std::fclose(other);
+  EXPECT_EQ(ResCloseFile(ref), kResOK);
+  DeleteFileA(path.c_str());
 }

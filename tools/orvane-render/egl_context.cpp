@@ -21,18 +21,21 @@ EGLDisplay surfacelessDisplay() {
 
 }  // namespace
 
-bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height) {
+namespace {
+
+bool create(HeadlessGl* gl, int32_t width, int32_t height, bool es) {
   *gl = HeadlessGl();
   if (width <= 0 || height <= 0) return false;
   EGLDisplay display = surfacelessDisplay();
   if (display == EGL_NO_DISPLAY) return false;
   EGLint major = 0, minor = 0;
   if (!eglInitialize(display, &major, &minor)) return false;
-  if (!eglBindAPI(EGL_OPENGL_API)) {
+  if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API)) {
     eglTerminate(display);
     return false;
   }
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+  const EGLint renderable = es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT;
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, renderable,
                                      EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
                                      EGL_BLUE_SIZE,    8,               EGL_ALPHA_SIZE,      8,
                                      EGL_DEPTH_SIZE,   16,              EGL_NONE};
@@ -49,7 +52,8 @@ bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height) {
     return false;
   }
   // A compatibility profile: display lists, clip planes and immediate mode.
-  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+  const EGLint esAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
+  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? esAttributes : nullptr);
   if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, surface, surface, context)) {
     if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
     eglDestroySurface(display, surface);
@@ -62,7 +66,18 @@ bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height) {
   gl->config = config;
   gl->width = width;
   gl->height = height;
+  gl->es = es;
   return true;
+}
+
+}  // namespace
+
+bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height) { return create(gl, width, height, false); }
+bool headlessGlesCreate(HeadlessGl* gl, int32_t width, int32_t height) { return create(gl, width, height, true); }
+
+bool headlessGlMakeCurrent(const HeadlessGl& gl) {
+  return gl.display && eglBindAPI(gl.es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) &&
+         eglMakeCurrent(gl.display, gl.surface, gl.surface, gl.context);
 }
 
 bool headlessGlResize(HeadlessGl* gl, int32_t width, int32_t height) {

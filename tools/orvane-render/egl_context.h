@@ -16,11 +16,17 @@ struct HeadlessGl {
   void* config = nullptr;
   int32_t width = 0;
   int32_t height = 0;
+  bool es = false;  // an OpenGL ES 3 context (headlessGlesCreate)
 };
 
 // Creates the context and makes it current; false (with everything released) when the
 // platform offers none.
 bool headlessGlCreate(HeadlessGl* gl, int32_t width, int32_t height);
+// The same for an OpenGL ES 3 context (for the fixed-function layer), on the same display as
+// any desktop context of the process, so both can draw and be compared in one process.
+bool headlessGlesCreate(HeadlessGl* gl, int32_t width, int32_t height);
+// Makes the context current again (after another was).
+bool headlessGlMakeCurrent(const HeadlessGl& gl);
 // Gives the context a new pbuffer of the given size (its contents undefined); false, with
 // the old one kept, when none can be made.
 bool headlessGlResize(HeadlessGl* gl, int32_t width, int32_t height);

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <string>
 #include <utility>
@@ -28,6 +29,7 @@
 #include "effects/effect.h"
 #include "effects/prop_drift_effect.h"
 #include "egl_context.h"
+#include "gles_scene.h"
 #include "png_writer.h"
 #include "props/prop_atlas.h"
 #include "props/prop_atlas_gl.h"
@@ -40,7 +42,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: orvane-render [--props FILE] [--size WxH] [--frames N] [--fps F] [--seed S] "
     "[--start-time SECONDS] [--speed PERCENT] [--no-mirrors] [--out DIR] [--stats] [--empty-effect] [--check-gl]"
-    " [--scenes N]";
+    " [--scenes N] [--gl-layer]";
 
 // The most scenes one run draws in turn.
 constexpr int64_t kMaxScenes = 32;
@@ -64,6 +66,7 @@ struct Options {
   bool emptyEffect = false;  // an effect that draws nothing: the cost of clear + replication
   bool checkGl = false;      // glGetError after every frame; an error ends the run with 1
   int32_t scenes = 1;        // scenes drawn in turn each frame
+  bool glLayer = false;      // through the fixed-function layer over OpenGL ES 3
 };
 
 bool parseInteger(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -136,6 +139,8 @@ bool parseArguments(int argc, char** argv, Options* o) {
       o->emptyEffect = true;
     } else if (std::strcmp(a, "--check-gl") == 0) {
       o->checkGl = true;
+    } else if (std::strcmp(a, "--gl-layer") == 0) {
+      o->glLayer = true;
     } else if (std::strcmp(a, "--scenes") == 0) {
       if (!parseInteger(next, 1, kMaxScenes, &v)) return false;
       o->scenes = static_cast<int32_t>(v);
@@ -144,11 +149,19 @@ bool parseArguments(int argc, char** argv, Options* o) {
       return false;
     }
   }
-  return true;
+  // The layer's scene is one scene with its own effect.
+  return !o->glLayer || (o->scenes == 1 && !o->emptyEffect);
 }
 
 double millisecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Processor time of the whole process (every thread: a software rasteriser's too).
+double processCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 long peakRssKb() {
@@ -196,7 +209,7 @@ void printFrameStats(const MirrorScene& scene, int64_t k, double frameMs) {
               scene.drawnEased ? "true" : "false", frameMs);
 }
 
-void printRunStats(int32_t scenes, double setupMs, double atlasMs, std::vector<double> frameTimes) {
+void printRunStats(int32_t scenes, double setupMs, double atlasMs, std::vector<double> frameTimes, double cpuMs) {
   std::sort(frameTimes.begin(), frameTimes.end());
   double median = 0.0;
   if (!frameTimes.empty()) {
@@ -204,22 +217,30 @@ void printRunStats(int32_t scenes, double setupMs, double atlasMs, std::vector<d
     median = n % 2 ? frameTimes[n / 2] : (frameTimes[n / 2 - 1] + frameTimes[n / 2]) / 2.0;
   }
   std::printf("{\"setup_ms\":%.3f,\"atlas_ms\":%.3f,\"frames\":%zu,\"median_frame_ms\":%.3f,\"peak_rss_kb\":%ld,"
-              "\"scenes\":%d,\"median_turn_ms\":%.3f}\n",
-              setupMs, atlasMs, frameTimes.size(), median, peakRssKb(), scenes, median);
+              "\"scenes\":%d,\"median_turn_ms\":%.3f,\"cpu_frame_ms\":%.3f}\n",
+              setupMs, atlasMs, frameTimes.size(), median, peakRssKb(), scenes, median,
+              frameTimes.empty() ? 0.0 : cpuMs / static_cast<double>(frameTimes.size()));
 }
 
 // Draws the frames on the simulated clock, writing and reporting each as asked; returns the
 // exit code (1 after a GL error or a frame that could not be written).
-int renderFrames(const Options& o, HeadlessGl* gl, const std::vector<MirrorScene*>& scenes,
+int renderFrames(const Options& o, HeadlessGl* gl, const std::vector<MirrorScene*>& scenes, void* layerScene,
                  std::vector<double>* frameTimes) {
   const uint32_t frameWord = o.mirrors ? kFrameWordMirrors : 0u;
   std::vector<uint8_t> pixels;
   // The clock starts at set-up, at count 0; frame 0 comes startTime seconds later.
   const int64_t startCounts = std::llround(o.startTime * kCountsPerSecond);
   for (int64_t k = 0; k < o.frames; ++k) {
-    simCounterSet(startCounts + static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps)));
+    const int64_t counts =
+        startCounts + static_cast<int64_t>(std::llround(static_cast<double>(k) * kCountsPerSecond / o.fps));
+    simCounterSet(counts);
     const auto frameStart = std::chrono::steady_clock::now();
     bool backBuffer = false;
+    GlesSceneFrame layerFrame{};
+    if (layerScene) {
+      layerFrame = glesSceneRender(layerScene, frameWord, counts);
+      backBuffer = layerFrame.backBuffer != 0;
+    }
     for (MirrorScene* scene : scenes) backBuffer = scene->renderFrame(frameWord);
     glFinish();
     const double frameMs = millisecondsSince(frameStart);
@@ -233,9 +254,35 @@ int renderFrames(const Options& o, HeadlessGl* gl, const std::vector<MirrorScene
     }
     if (o.out && !writeFrame(*gl, o.out, k, backBuffer, &pixels)) return 1;
     if (backBuffer) headlessGlSwap(gl);
-    if (o.stats) printFrameStats(*scenes.back(), k, frameMs);
+    if (o.stats && !layerScene) printFrameStats(*scenes.back(), k, frameMs);
   }
   return 0;
+}
+
+// The run through the fixed-function layer: one scene of the layer's library on an ES 3
+// context, otherwise as a run over OpenGL 1.1.
+int renderThroughLayer(const Options& o) {
+  HeadlessGl gl;
+  if (!headlessGlesCreate(&gl, o.width, o.height)) {
+    std::fprintf(stderr, "orvane-render: no headless OpenGL ES 3 context (EGL surfaceless)\n");
+    return 1;
+  }
+  simCounterInstall(kCountsPerSecond);
+  const auto setupStart = std::chrono::steady_clock::now();
+  void* scene = glesSceneSetUp(o.width, o.height, o.props, o.seedGiven ? &o.seed : nullptr, o.speed);
+  glFinish();
+  const double setupMs = millisecondsSince(setupStart);
+  int exitCode = 1;
+  if (scene) {
+    std::vector<double> frameTimes;
+    const double cpuStart = processCpuMs();
+    exitCode = renderFrames(o, &gl, {}, scene, &frameTimes);
+    if (o.stats) printRunStats(1, setupMs, 0.0, std::move(frameTimes), processCpuMs() - cpuStart);
+    glesSceneDestroy(scene);
+  }
+  headlessGlDestroy(&gl);
+  simCounterRemove();
+  return exitCode;
 }
 
 }  // namespace
@@ -250,6 +297,7 @@ int main(int argc, char** argv) {
   if (o.out) mkdir(o.out, 0777);  // an existing folder is fine; failures show on writing
 
   HeadlessGl gl;
+  if (o.glLayer) return renderThroughLayer(o);
   if (!headlessGlCreate(&gl, o.width, o.height)) {
     std::fprintf(stderr, "orvane-render: no headless OpenGL context (EGL surfaceless)\n");
     return 1;
@@ -273,8 +321,9 @@ int main(int argc, char** argv) {
   if (static_cast<int32_t>(scenes.size()) == o.scenes) {
     std::vector<double> frameTimes;
     frameTimes.reserve(static_cast<size_t>(std::min<int64_t>(o.frames, 1000000)));
-    exitCode = renderFrames(o, &gl, scenes, &frameTimes);
-    if (o.stats) printRunStats(o.scenes, setupMs, atlasMs, std::move(frameTimes));
+    const double cpuStart = processCpuMs();
+    exitCode = renderFrames(o, &gl, scenes, nullptr, &frameTimes);
+    if (o.stats) printRunStats(o.scenes, setupMs, atlasMs, std::move(frameTimes), processCpuMs() - cpuStart);
   }
 
   for (MirrorScene* scene : scenes) {

@@ -88,10 +88,12 @@ Parsed parseArgs(const std::vector<std::string>& args, const std::set<std::strin
   return p;
 }
 
-// Writes bytes to a file; false, with a one-line message, when it cannot.
+// Writes bytes to a file through a temporary file beside it, flushed and renamed over it, so
+// that an existing file is never cut short in place; false, with a one-line message, when
+// it cannot (the old file then stays as it was).
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
   pictures::FileProblem problem;
-  if (pictures::writeWholeFile(nativePath(path), bytes, &problem)) return true;
+  if (pictures::replaceFile(nativePath(path), bytes, &problem)) return true;
   *error = fileProblemText(problem);
   return false;
 }
@@ -311,10 +313,17 @@ class TerminalObserver : public pictures::AddPicturesObserver {
     out_ << std::endl;
   }
   bool keepWaiting(double seconds) override {
-    if (seconds >= 3.0 && !told_) {
-      told_ = true;
+    if ((seconds >= 3.0 && !told_) || seconds >= kLockWaitLimit) {
       if (open_) out_ << std::endl;
       open_ = false;
+    }
+    if (seconds >= kLockWaitLimit) {
+      err_ << "proptool: gave up after " << int(kLockWaitLimit) << " s: another program still holds "
+           << own_ << ".lock (it may have stopped answering; end it, or try again later)" << std::endl;
+      return false;
+    }
+    if (seconds >= 3.0 && !told_) {
+      told_ = true;
       err_ << "proptool: waiting: another program is adding pictures to " << own_ << std::endl;
     }
     return true;
@@ -322,6 +331,9 @@ class TerminalObserver : public pictures::AddPicturesObserver {
   bool lineOpen() const { return open_; }
 
  private:
+  // A writer holds the lock for one picture at a time, well under a second: one that holds it
+  // this long is stuck, and a drop onto proptool.exe must not wait for ever.
+  static constexpr double kLockWaitLimit = 60.0;
   const std::vector<std::string>& paths_;
   const std::string& own_;
   std::ostream& out_;

@@ -54,6 +54,7 @@ std::string ownFileProblemText(const std::string& name, const pictures::OwnFileP
     case OwnFileFailure::kIsFolder: return name + " is a folder; no picture was added";
     case OwnFileFailure::kDamaged: return name + " is damaged" + untouched;
     case OwnFileFailure::kForeign: return name + " holds more than props" + untouched;
+    case OwnFileFailure::kTooLarge: return name + " is too large to read here (not enough memory)" + untouched;
     case OwnFileFailure::kNone: break;
   }
   return name;

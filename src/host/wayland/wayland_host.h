@@ -4,7 +4,7 @@
 // program's main can call it.
 #include <signal.h>
 
-#include "host/x11/module_options.h"
+#include "host/linux/module_options.h"
 
 // Runs the kaleidoscope on the compositor's outputs until input (unless options.background),
 // a stop signal or the connection's end; returns the program's exit code. Every failure is

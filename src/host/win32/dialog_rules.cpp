@@ -56,6 +56,8 @@ int32_t trackPositionFromSpeed(int32_t speed) {
 
 std::string ownPicturesLine(int32_t count, pictures::OwnFileFailure failure) {
   if (failure == pictures::OwnFileFailure::kDamaged) return "Your pictures file is damaged; remove it to start again.";
+  if (failure == pictures::OwnFileFailure::kTooLarge)
+    return "Your pictures file is too large to read here; remove it to start again.";
   if (failure != pictures::OwnFileFailure::kNone) return "Your pictures file cannot be read; remove it to start again.";
   if (count <= 0) return "No pictures of your own yet.";
   if (count == 1) return "1 picture of your own is shown.";
@@ -82,6 +84,7 @@ std::string addPicturesReport(const std::vector<PictureOutcome>& outcomes, size_
           (f == OwnFileFailure::kDamaged   ? "it is damaged"
            : f == OwnFileFailure::kForeign ? "it holds more than pictures"
            : f == OwnFileFailure::kIsFolder ? "a folder has its name"
+           : f == OwnFileFailure::kTooLarge ? "it is too large to read here"
                                             : "it cannot be read") +
           fileReason(result.ownFile.file);
   } else if (result.save.failure != pictures::FileFailure::kNone) {

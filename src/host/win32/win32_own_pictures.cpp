@@ -1,10 +1,13 @@
 // The user's own pictures: their file, adding to it, recycling it, choosing pictures.
 #include "host/win32/win32_own_pictures.h"
 
+#include <cderr.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <memory>
 #include <system_error>
 
 #include "common/utf8.h"
@@ -21,8 +24,9 @@ pictures::Path fromUtf8(const std::string& text) {
   return pictures::Path(std::wstring(wide.begin(), wide.end()));
 }
 
-// Room for the names of many pictures at once (the dialog lists them all in one buffer).
-constexpr DWORD kChooserBufferChars = 1 << 16;
+// Room for the names of many pictures at once (the dialog lists them all in one buffer):
+// about 30,000 photos' names.
+constexpr DWORD kChooserBufferChars = 1 << 20;
 
 }  // namespace
 
@@ -45,6 +49,20 @@ OwnPicturesState ReadOwnPicturesState() {
   if (!pictures::loadOwnPropFile(path, &file, &problem)) state.failure = problem.failure;
   state.count = static_cast<int32_t>(file.loaded);
   return state;
+}
+
+void ReadOwnPicturesStateFor(HWND window, WPARAM turn) {
+  // Detached: a window closed meanwhile does not wait for a slow folder; the state posted to
+  // it then is not taken, and freed here when the post fails.
+  std::thread([window, turn] {
+    auto* state = new OwnPicturesState(ReadOwnPicturesState());
+    if (!PostMessageW(window, kOwnPicturesStateMessage, turn, reinterpret_cast<LPARAM>(state))) delete state;
+  }).detach();
+}
+
+OwnPicturesState TakeOwnPicturesState(LPARAM posted) {
+  std::unique_ptr<OwnPicturesState> state(reinterpret_cast<OwnPicturesState*>(posted));
+  return state ? *state : OwnPicturesState{};
 }
 
 namespace {
@@ -172,17 +190,24 @@ bool RemoveOwnPictures(bool toRecycleBin) {
 }
 
 std::vector<pictures::Path> ChoosePictures(HWND owner) {
-  std::wstring buffer(kChooserBufferChars, L'\0');
-  OPENFILENAMEW request{};
-  request.lStructSize = sizeof request;
-  request.hwndOwner = owner;
-  request.lpstrFilter = L"Pictures (PNG, JPEG, BMP, GIF)\0*.png;*.jpg;*.jpeg;*.bmp;*.gif\0All files\0*.*\0";
-  request.lpstrFile = &buffer[0];
-  request.nMaxFile = kChooserBufferChars;
-  request.lpstrTitle = L"Add pictures";
-  request.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   std::vector<pictures::Path> chosen;
-  if (!GetOpenFileNameW(&request)) return chosen;
+  std::wstring buffer;
+  for (DWORD size = kChooserBufferChars;;) {
+    buffer.assign(size, L'\0');
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = owner;
+    request.lpstrFilter = L"Pictures (PNG, JPEG, BMP, GIF)\0*.png;*.jpg;*.jpeg;*.bmp;*.gif\0All files\0*.*\0";
+    request.lpstrFile = &buffer[0];
+    request.nMaxFile = size;
+    request.lpstrTitle = size == kChooserBufferChars ? L"Add pictures" : L"Add pictures (so many at once: choose them again)";
+    request.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&request)) break;
+    // Too many names for the buffer: its first two bytes say how many characters it needs
+    // (a count that does not fit there reads short, so the buffer at least doubles).
+    if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL || size >= (DWORD(1) << 26)) return chosen;
+    size = std::max<DWORD>(size * 2, DWORD(*reinterpret_cast<const WORD*>(buffer.data())) + 1);
+  }
   // One picture: its whole path. Several: the folder, then each name, each ending in a
   // zero, the list in two.
   const wchar_t* at = buffer.c_str();

@@ -23,6 +23,12 @@ struct OwnPicturesState {
 };
 OwnPicturesState ReadOwnPicturesState();
 
+// Reads the state on a thread of its own, so that a large file or a slow network folder
+// never holds up the window, and posts kOwnPicturesStateMessage to `window` when it has:
+// wParam is `turn`, lParam a new OwnPicturesState that the window takes (TakeOwnPicturesState).
+void ReadOwnPicturesStateFor(HWND window, WPARAM turn);
+OwnPicturesState TakeOwnPicturesState(LPARAM posted);
+
 // Messages the adding posts to its window: kAddingPictureMessage before each picture
 // (wParam its index), kAddingWaitingMessage when another program has held the file for a
 // few seconds, kAddingDoneMessage when it has ended (the thread may still be finishing:
@@ -30,6 +36,7 @@ OwnPicturesState ReadOwnPicturesState();
 constexpr UINT kAddingPictureMessage = WM_APP + 40;
 constexpr UINT kAddingWaitingMessage = WM_APP + 41;
 constexpr UINT kAddingDoneMessage = WM_APP + 42;
+constexpr UINT kOwnPicturesStateMessage = WM_APP + 43;
 
 // Pictures added to the user's own prop file (made when it is not there) on a thread of its
 // own, each saved as it is added, so that the window that started it keeps answering.
@@ -68,5 +75,6 @@ bool OwnPicturesGoToRecycleBin();
 bool RemoveOwnPictures(bool toRecycleBin);
 
 // Asks for pictures with the system's file dialog (several at once; PNG, JPEG, BMP, GIF);
-// empty when the user cancels.
+// empty when the user cancels. A selection too long for the names' buffer is asked for
+// again with a buffer as large as the dialog says it needs.
 std::vector<pictures::Path> ChoosePictures(HWND owner);

@@ -119,10 +119,26 @@ std::unique_ptr<OwnPicturesAdding> adding;
 // The button (IDOK, IDCANCEL) that closes the dialog once the adding has stopped, or 0.
 int closeWhenAdded = 0;
 
+// What was last read of the user's own pictures, and which reading it came from: a reading
+// still under way when a later one starts is not shown.
+OwnPicturesState ownState;
+WPARAM ownStateTurn = 0;
+
+// Starts reading the user's own pictures on a thread: the line says so until they are read
+// (showOwnPictures), and "Remove my pictures" waits for it.
+void readOwnPictures(HWND dialog) {
+  SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, L"Reading your pictures...");
+  HWND remove = GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES);
+  if (GetFocus() == remove)
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, ORVANE_CONTROL_ADD_PICTURES)), TRUE);
+  EnableWindow(remove, FALSE);
+  ReadOwnPicturesStateFor(dialog, ++ownStateTurn);
+}
+
 // The line about the user's own pictures, and "Remove my pictures" only while there is a
 // file to remove.
-void showOwnPictures(HWND dialog) {
-  const OwnPicturesState state = ReadOwnPicturesState();
+void showOwnPictures(HWND dialog, const OwnPicturesState& state) {
+  ownState = state;
   SetDlgItemTextW(dialog, ORVANE_CONTROL_PICTURES_LINE, wideText(ownPicturesLine(state.count, state.failure)).c_str());
   HWND remove = GetDlgItem(dialog, ORVANE_CONTROL_REMOVE_PICTURES);
   // A button disabled while it has the focus would leave the keyboard nowhere: the focus
@@ -171,19 +187,33 @@ void finishAdding(HWND dialog) {
   const std::string report = adding->finish();
   adding.reset();
   showAdding(dialog, false);
-  showOwnPictures(dialog);
   if (closeWhenAdded != 0) {
     EndDialog(dialog, closeWhenAdded);
     closeWhenAdded = 0;
     return;
   }
+  readOwnPictures(dialog);
   MessageBoxW(dialog, wideText(report).c_str(), L"Your pictures", MB_OK | MB_ICONINFORMATION);
 }
 
+// What OK stores: the boxes and the speed as they stand, saved even when nothing changed, so
+// OK always leaves a stored 0 or 1. A speed between two marks stays as it is unless the
+// track bar was moved.
+void storeSettings(HWND dialog) {
+  if (saverSettings == nullptr) return;
+  saverSettings->UseMirrors = IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
+  saverSettings->Monitors = IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY) == BST_CHECKED ? 1 : 0;
+  saverSettings->SavePower = IsDlgButtonChecked(dialog, ORVANE_CONTROL_SAVE_POWER) == BST_CHECKED ? 1 : 0;
+  const auto position = static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
+  if (position != trackPositionFromSpeed(saverSettings->Speed)) saverSettings->Speed = speedFromTrackPosition(position);
+  SaveSaverSettings(saverSettings);
+}
+
 // OK and Cancel while pictures are added: the adding stops after the picture in hand, and
-// the dialog closes when it has.
+// the dialog closes when it has. OK stores the settings at once, as it always does.
 bool closeAfterAdding(HWND dialog, int button) {
   if (!adding) return false;
+  if (button == IDOK && closeWhenAdded == 0) storeSettings(dialog);
   closeWhenAdded = button;
   adding->stop();
   EnableWindow(GetDlgItem(dialog, ORVANE_CONTROL_STOP_ADDING), FALSE);
@@ -192,19 +222,19 @@ bool closeAfterAdding(HWND dialog, int button) {
 }
 
 void removePictures(HWND dialog) {
-  const OwnPicturesState state = ReadOwnPicturesState();
+  const OwnPicturesState state = ownState;
   const bool toRecycleBin = OwnPicturesGoToRecycleBin();
   const std::string question = removePicturesQuestion(state.count, toRecycleBin);
   if (MessageBoxW(dialog, wideText(question).c_str(), L"Your pictures", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
     return;
   const bool removed = RemoveOwnPictures(toRecycleBin);
-  showOwnPictures(dialog);
+  readOwnPictures(dialog);
   if (!removed) MessageBoxW(dialog, L"Your pictures file could not be removed.", L"Your pictures", MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       // Any nonzero setting counts as on, so it shows ticked; passing 7 through would
@@ -221,27 +251,13 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETTICFREQ, 5, 0);
       SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_SETPOS, TRUE,
                           trackPositionFromSpeed(saverSettings ? saverSettings->Speed : 100));
-      showOwnPictures(dialog);
+      readOwnPictures(dialog);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
           if (closeAfterAdding(dialog, IDOK)) return FALSE;
-          // Saved even when nothing changed, so OK always leaves a stored 0 or 1. A speed
-          // between two marks stays as it is unless the track bar was moved.
-          if (saverSettings != nullptr) {
-            saverSettings->UseMirrors =
-                IsDlgButtonChecked(dialog, ORVANE_CONTROL_USE_MIRRORS) == BST_CHECKED ? 1 : 0;
-            saverSettings->Monitors =
-                IsDlgButtonChecked(dialog, ORVANE_CONTROL_MAIN_MONITOR_ONLY) == BST_CHECKED ? 1 : 0;
-            saverSettings->SavePower =
-                IsDlgButtonChecked(dialog, ORVANE_CONTROL_SAVE_POWER) == BST_CHECKED ? 1 : 0;
-            const auto position =
-                static_cast<int32_t>(SendDlgItemMessageA(dialog, ORVANE_CONTROL_SPEED, TBM_GETPOS, 0, 0));
-            if (position != trackPositionFromSpeed(saverSettings->Speed))
-              saverSettings->Speed = speedFromTrackPosition(position);
-            SaveSaverSettings(saverSettings);
-          }
+          storeSettings(dialog);
           EndDialog(dialog, IDOK);
           return FALSE;
         case IDCANCEL:
@@ -273,6 +289,12 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case kAddingDoneMessage:
       finishAdding(dialog);
       return TRUE;
+    case kOwnPicturesStateMessage: {
+      const OwnPicturesState state = TakeOwnPicturesState(lParam);
+      // A later reading is under way, or pictures are being added: this one is out of date.
+      if (wParam == ownStateTurn && !adding) showOwnPictures(dialog, state);
+      return TRUE;
+    }
     case WM_DESTROY:
       adding.reset();  // never left running after its window (it waits for the thread)
       closeWhenAdded = 0;

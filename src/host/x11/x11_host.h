@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/x11/module_options.h"
+#include "host/linux/module_options.h"
 
 struct ModuleWindowState {
   Display* display = nullptr;
@@ -33,6 +33,11 @@ void closeModuleWindow(ModuleWindowState* state, bool windowGone);
 // The refresh in hertz of the output under the middle of `window` (RandR); 0 when it cannot
 // be told (no RandR, no output there, a mode without timings, as Xvfb's).
 int32_t moduleWindowRefreshHz(Display* display, Window window);
+// Asks RandR for the changes of the screen's outputs (a new mode, a new layout) on
+// `window`'s root; the event base to hand to isModeChange, or -1 without RandR.
+int watchModeChanges(Display* display, Window window);
+// Whether `event` is such a change (the library's idea of the screen is brought up to date).
+bool isModeChange(XEvent* event, int eventBase);
 // Asks GLX for `interval` refreshes between presents on `window` (the context current);
 // true when the server offers a swap-control extension and took the request.
 bool setModuleSwapInterval(Display* display, Window window, int interval);

@@ -15,10 +15,11 @@
 #include <string>
 
 #include "host/frame_loop.h"
-#include "host/posix_module.h"
+#include "host/linux/posix_module.h"
 #include "host/wayland/wayland_host.h"
-#include "host/x11/frame_meter.h"
-#include "host/x11/module_options.h"
+#include "host/linux/frame_meter.h"
+#include "host/linux/module_options.h"
+#include "host/linux/power_state.h"
 #include "host/x11/x11_fps_overlay.h"
 #include "host/x11/x11_host.h"
 #include "scene/mirror_scene.h"
@@ -79,22 +80,41 @@ void handleEvent(const XEvent& event, ModuleWindowState* w, MirrorScene* scene, 
 
 // The module's turn of the frame loop: the window's events (and the stop signals), its
 // one scene with the --fps line, the GLX swap, and a wait on the connection until the next
-// frame is due.
+// frame is due. The pace is the refresh of the output the window is on (taken again when
+// RandR reports a change of mode), the swap interval where GLX offers one, the power source
+// (looked at again every few seconds), --max-fps and --delay as limits.
 class ModuleLoop : public FrameLoopHost {
  public:
   ModuleLoop(Display* display, ModuleWindowState* window, MirrorScene* scene, const ModuleOptions& options,
-             const sigset_t* openMask)
+             const sigset_t* openMask, FramePacer* pacer)
       : display_(display), window_(window), scene_(scene), options_(options), openMask_(openMask),
-        frameWord_(frameWordFor(options.mirrors ? 1 : 0)) {
+        frameWord_(frameWordFor(options.mirrors ? 1 : 0)), pacer_(pacer), power_(options.savePower) {
     if (options.fps) overlay_.init(display);
+    randrBase_ = watchModeChanges(display, window->window);
+    pace_.refreshHz = moduleWindowRefreshHz(display, window->window);
+    pace_.presentsWaitForRefresh = setModuleSwapInterval(display, window->window, 1);
+    pace_.maxFps = options.maxFps;
+    pace_.minDelayMicros = options.delayMicroseconds;
+    power_.update(monotonicMicros());
+    pace_.savePower = power_.onBattery();
+    pacer_->setPeriod(framePeriodMicros(pace_));
   }
   ~ModuleLoop() override { overlay_.destroy(); }
 
   EventStep takeEvent() override {
     if (takenStopSignal() != 0 || outcome.stop) return EventStep::Stop;
+    if (power_.update(monotonicMicros())) {
+      pace_.savePower = power_.onBattery();
+      pacer_->setPeriod(framePeriodMicros(pace_));
+    }
     if (XPending(display_) <= 0) return EventStep::Idle;
     XEvent event;
     XNextEvent(display_, &event);
+    if (isModeChange(&event, randrBase_)) {
+      pace_.refreshHz = moduleWindowRefreshHz(display_, window_->window);
+      pacer_->setPeriod(framePeriodMicros(pace_));
+      return EventStep::Handled;
+    }
     handleEvent(event, window_, scene_, &outcome);
     return EventStep::Handled;
   }
@@ -129,23 +149,14 @@ class ModuleLoop : public FrameLoopHost {
   const ModuleOptions& options_;
   const sigset_t* openMask_;
   const uint32_t frameWord_;
+  FramePacer* pacer_;
+  FramePace pace_;
+  PowerWatch power_;
+  int randrBase_ = -1;
   FrameMeter meter_;
   X11FpsOverlay overlay_;
   char fpsLine_[128] = "";
 };
-
-// The module's pace: the refresh of the output its window is on, the swap interval where
-// GLX offers one, --max-fps and --delay as limits.
-FramePacer modulePacer(Display* display, const ModuleWindowState& window, const ModuleOptions& options) {
-  FramePace pace;
-  pace.refreshHz = moduleWindowRefreshHz(display, window.window);
-  pace.presentsWaitForRefresh = setModuleSwapInterval(display, window.window, 1);
-  pace.maxFps = options.maxFps;
-  pace.minDelayMicros = options.delayMicroseconds;
-  FramePacer pacer;
-  pacer.setPeriod(framePeriodMicros(pace));
-  return pacer;
-}
 
 // Sets a scene up in the window and runs the loop until a stop; true when the window was
 // destroyed by someone else meanwhile. Without a scene there is nothing to draw: the
@@ -155,8 +166,8 @@ bool runScene(Display* display, ModuleWindowState* window, const ModuleOptions& 
   if (!scene) return false;
   scene->setUp(window->width, window->height);
   scene->speedPercent = options.speedPercent;
-  FramePacer pacer = modulePacer(display, *window, options);
-  ModuleLoop loop(display, window, scene, options, openMask);
+  FramePacer pacer;
+  ModuleLoop loop(display, window, scene, options, openMask, &pacer);
   runFrameLoop(loop, pacer);
   scene->destroy();
   delete scene;

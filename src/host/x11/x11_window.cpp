@@ -190,6 +190,27 @@ int32_t moduleWindowRefreshHz(Display* display, Window window) {
   return hz;
 }
 
+int watchModeChanges(Display* display, Window window) {
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor)) return -1;
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes)) return -1;
+  int mask = RRScreenChangeNotifyMask;
+  if (major > 1 || (major == 1 && minor >= 2)) mask |= RRCrtcChangeNotifyMask;
+  XRRSelectInput(display, attributes.root, mask);
+  return eventBase;
+}
+
+bool isModeChange(XEvent* event, int eventBase) {
+  if (eventBase < 0) return false;
+  if (event->type == eventBase + RRScreenChangeNotify) {
+    XRRUpdateConfiguration(event);
+    return true;
+  }
+  return event->type == eventBase + RRNotify &&
+         reinterpret_cast<const XRRNotifyEvent*>(event)->subtype == RRNotify_CrtcChange;
+}
+
 bool setModuleSwapInterval(Display* display, Window window, int interval) {
   const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
   const auto offers = [extensions](const char* name) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/x11/module_options.h"
+#include "host/linux/module_options.h"
 
 // The stop signals (SIGTERM, SIGINT, SIGHUP) are held back from here on, before any thread
 // exists (the GL driver starts some), so that only waitForConnection takes them. Returns

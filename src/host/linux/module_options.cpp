@@ -1,5 +1,5 @@
 // The Linux module's command line.
-#include "host/x11/module_options.h"
+#include "host/linux/module_options.h"
 
 #include <cstring>
 
@@ -97,9 +97,9 @@ bool parseWindowId(const char* text, uint32_t* id) {
 const char* moduleUsage() {
   return "usage: orvane [--root | --window-id ID | --window] [--geometry WxH[+X+Y]]\n"
          "              [--delay MICROSECONDS] [--max-fps N] [--no-mirrors] [--props FILE] [--fps]\n"
-         "              [--speed PERCENT] [--seed N] [--help] [--version]\n"
+         "              [--speed PERCENT] [--seed N] [--no-save-power] [--help] [--version]\n"
          "       orvane --wayland [--background] [--delay MICROSECONDS] [--max-fps N] [--no-mirrors]\n"
-         "              [--props FILE] [--fps] [--speed PERCENT] [--seed N]\n"
+         "              [--props FILE] [--fps] [--speed PERCENT] [--seed N] [--no-save-power]\n"
          "\n"
          "A kaleidoscope of prop sprites between mirror planes, for the X11 screen-saver daemon,\n"
          "or on every output of a Wayland compositor with the layer shell.\n"
@@ -124,6 +124,8 @@ const char* moduleUsage() {
          "                    one line per output on stderr only)\n"
          "  --speed PERCENT   how fast the kaleidoscope moves, 25 to 200 (default 100)\n"
          "  --seed N          a fixed random seed, for a reproducible picture\n"
+         "  --no-save-power   draw at the full rate on battery too (by default at most 30\n"
+         "                    frames a second while the machine runs on its battery)\n"
          "  --help, --version print this or the version and exit\n";
 }
 
@@ -206,6 +208,10 @@ ModuleOptions parseModuleOptions(int argc, const char* const* argv) {
       o.wayland = true;
     } else if (name == "background") {
       o.background = true;
+    } else if (name == "save-power") {
+      o.savePower = true;
+    } else if (name == "no-save-power") {
+      o.savePower = false;
     } else {
       return failed(o, "unknown option '" + std::string(arg) + "'");
     }

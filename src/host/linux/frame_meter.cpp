@@ -1,5 +1,5 @@
 // The module's frame-rate report.
-#include "host/x11/frame_meter.h"
+#include "host/linux/frame_meter.h"
 
 #include <cstdio>
 

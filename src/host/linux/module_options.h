@@ -33,6 +33,7 @@ struct ModuleOptions {
   int32_t speedPercent = 100;               // how fast the scene runs, 25 to 200
   bool wayland = false;                     // every output of a Wayland compositor (layer shell)
   bool background = false;                  // with wayland: the background layer, no input
+  bool savePower = true;                    // at most 30 frames a second on battery
 };
 
 constexpr int64_t kModuleMaxDelayMicroseconds = 10000000;  // 10 s

@@ -1,4 +1,4 @@
-#include "host/posix_module.h"
+#include "host/linux/posix_module.h"
 
 #include <poll.h>
 #include <time.h>

@@ -247,10 +247,14 @@ void StopSurfaceThread(SaverSurface* surface) {
   wake(thread);
   // The thread may be sending to a window of this one (a test watching it, the system):
   // those messages are handled while it ends.
-  while (MsgWaitForMultipleObjects(1, &thread->handle, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+  for (;;) {
+    const DWORD woken = MsgWaitForMultipleObjects(1, &thread->handle, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (woken != WAIT_OBJECT_0 + 1) break;
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
+  // Whatever ended the wait, the thread's record is freed only once the thread is gone.
+  WaitForSingleObject(thread->handle, INFINITE);
   CloseHandle(thread->handle);
   surface->scene = nullptr;  // destroyed by the thread
   if (saverScene == scene) saverScene = nullptr;

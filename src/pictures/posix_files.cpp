@@ -35,9 +35,18 @@ int renameNoReplace(const Path& from, const Path& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
 #endif
-  if (::link(from.c_str(), to.c_str()) != 0) return errno;
-  ::unlink(from.c_str());
-  return 0;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  // A file system without hard links (FAT and exFAT answer EPERM, some network and in-memory
+  // ones EMLINK or ENOSYS): the name is looked at first and the file renamed only while it is
+  // free. The writers of this file hold its lock meanwhile, so none of them comes between.
+  if (errno != EPERM && errno != EMLINK && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  struct stat there;
+  if (::lstat(to.c_str(), &there) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace

@@ -55,7 +55,19 @@ struct FramePace {
   bool savePower = false;
   int32_t maxFps = 0;           // a cap the user chose; 0: none
   int64_t minDelayMicros = 0;   // at least this long between frames
+  // The refresh as the system reports it, a rational rate (60000/1001 for 59.94 Hz): when
+  // both are above 0 they take the place of refreshHz (which must then not be negative).
+  uint32_t refreshNumerator = 0;
+  uint32_t refreshDenominator = 0;
+  // The presents are held to every nth refresh (a swap interval of n): the period is n
+  // refreshes, a little less when the presents wait for them (as above). Above 0 it takes
+  // the place of savePower, which a host then expresses through savePowerInterval.
+  int32_t presentInterval = 0;
 };
+
+// The swap interval that saves power on a display of `pace`'s refresh: every second
+// refresh, or every nth where that still gives more than 30 frames a second.
+int32_t savePowerInterval(const FramePace& pace);
 
 // The period between turns that `pace` asks for, in microseconds (0: no limit).
 int64_t framePeriodMicros(const FramePace& pace);

@@ -1,6 +1,7 @@
 #include "props/prop_atlas.h"
 
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -71,6 +72,10 @@ void setPropFilePaths(const char* first, const char* second) {
 
 int32_t buildPropAtlasPixels(uint8_t* buffer) {
   if (buffer) std::memset(buffer, 0, kPropAtlasBytes);
+  // The resource library has one current file per process: one build reads at a time,
+  // whichever thread sets up its scene.
+  static std::mutex resourceLibrary;
+  const std::lock_guard<std::mutex> hold(resourceLibrary);
   for (const std::string& path : candidates()) {
     FileRef fileRef = 0;
     ResOpenFile(path.c_str(), &fileRef);

@@ -1,6 +1,7 @@
 #include "scene/process_state.h"
 
 #include <ctime>
+#include <mutex>
 
 #include "common/counter.h"
 #include "common/random.h"
@@ -16,12 +17,17 @@ uint32_t lastTick = 0;
 int64_t tickElapsedMs = 0;
 
 namespace {
+// Scenes on several threads share the clock and the seeding: its start, the tick count it
+// may run on and the seeding happen under this lock. (Reading the counter needs none: its
+// start values are written once, before any scene draws.)
+std::mutex processState;
 bool seedFixed = false;
 uint32_t fixedSeed = 0;
 bool generatorSeeded = false;
 }  // namespace
 
 bool startProcessClock() {
+  const std::lock_guard<std::mutex> hold(processState);
   if (clockStarted) return false;
   clockStarted = true;
   int64_t frequency = 0;
@@ -45,6 +51,7 @@ bool startProcessClock() {
 bool processClockMilliseconds(int64_t* milliseconds) {
   if (!clockStarted) return false;
   if (clockUsesTick) {
+    const std::lock_guard<std::mutex> hold(processState);
     // The tick wraps at 2^32; the unsigned difference is the time since the last reading
     // across a wrap, and the sum keeps counting past it.
     const uint32_t tick = counterMilliseconds();
@@ -62,6 +69,7 @@ bool processClockMilliseconds(int64_t* milliseconds) {
 }
 
 void seedForSetUp() {
+  const std::lock_guard<std::mutex> hold(processState);
   if (generatorSeeded) return;
   generatorSeeded = true;
   orvane::srand(static_cast<uint32_t>(std::time(nullptr)));

@@ -5,7 +5,8 @@
 #   e2e_start_xorg "WxH+X+Y"...
 #                              the same with Xorg's dummy driver, whose outputs Wine reads as
 #                              monitors, laid out as e2e_layout does
-#   e2e_layout "WxH+X+Y"...    lays the outputs out: DUMMY0 (the primary), DUMMY1, ... in turn
+#   e2e_layout "WxH+X+Y[@HZ]"... lays the outputs out: DUMMY0 (the primary), DUMMY1, ... in
+#                              turn, each at HZ (60 when not given)
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
 wine() { "$root/scripts/wine-run" "$@"; }
@@ -48,12 +49,13 @@ CONF
   wine cmd /c exit >/dev/null 2>&1
 }
 e2e_layout() {
-  local args=() i=0 output w h x y name
+  local args=() i=0 output w h x y hz name
   for output in "$@"; do
-    IFS='x+' read -r w h x y <<<"$output"
-    name="e2e_${w}x${h}"
-    # Any 60 Hz timings do: the dummy outputs show nothing.
-    xrandr --newmode "$name" "$(awk -v w="$w" -v h="$h" 'BEGIN { print (w + 160) * (h + 30) * 60 / 1e6 }')" \
+    IFS='x+@' read -r w h x y hz <<<"$output"
+    hz="${hz:-60}"
+    name="e2e_${w}x${h}_${hz}"
+    # Any timings of that refresh do: the dummy outputs show nothing.
+    xrandr --newmode "$name" "$(awk -v w="$w" -v h="$h" -v hz="$hz" 'BEGIN { print (w + 160) * (h + 30) * hz / 1e6 }')" \
       "$w" $((w + 16)) $((w + 112)) $((w + 160)) "$h" $((h + 3)) $((h + 6)) $((h + 30)) 2>/dev/null
     xrandr --addmode "DUMMY$i" "$name" 2>/dev/null
     args+=(--output "DUMMY$i" --mode "$name" --pos "${x}x${y}")

@@ -61,12 +61,31 @@ TEST(FramePace, PeriodFromTheRefreshPowerAndLimits) {
       {{-1, false, false, 0, 0}, 0},          // paced by other means
       {{-1, false, false, 0, 25000}, 25000},
       {{-1, false, true, 0, 0}, 33333},
+      // A rational refresh: 59.94 Hz is not taken as 59.
+      {{59, false, false, 0, 0, 60000, 1001, 0}, 16683},
+      {{59, true, false, 0, 0, 60000, 1001, 0}, 16355},
+      {{59, false, true, 0, 0, 60000, 1001, 0}, 33367},  // battery, old rule: the whole-hertz refresh
+      // Presents held to every nth refresh: n refreshes, a little less when they wait.
+      {{60, false, false, 0, 0, 0, 0, 2}, 33333},
+      {{60, true, false, 0, 0, 0, 0, 2}, 32679},
+      {{75, false, true, 0, 0, 75, 1, 3}, 40000},        // the interval, not savePower, decides
+      {{60, true, false, 30, 0, 0, 0, 1}, 33334},        // a software renderer's cap on top
   };
   for (const auto& c : cases) {
     EXPECT_EQ(framePeriodMicros(c.pace), c.period)
         << c.pace.refreshHz << " Hz, waits " << c.pace.presentsWaitForRefresh << ", power " << c.pace.savePower
         << ", max " << c.pace.maxFps << ", delay " << c.pace.minDelayMicros;
   }
+}
+
+TEST(FramePace, SavingPowerPresentsEverySecondRefreshOrEnoughForAtMost30) {
+  struct {
+    FramePace pace;
+    int32_t interval;
+  } cases[] = {{{60}, 2},  {{0}, 2},   {{30}, 2},   {{75}, 3},   {{120}, 4}, {{144}, 5},
+               {{240}, 8}, {{59, false, false, 0, 0, 60000, 1001}, 2}, {{144, false, false, 0, 0, 144000, 1001}, 5}};
+  for (const auto& c : cases)
+    EXPECT_EQ(savePowerInterval(c.pace), c.interval) << c.pace.refreshHz << " " << c.pace.refreshNumerator;
 }
 
 }  // namespace

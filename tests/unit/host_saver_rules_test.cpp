@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "host/frame_loop.h"
@@ -74,6 +75,13 @@ TEST(HostMessages, EachMessageInEachModeDoesWhatTheSaverPromises) {
       {"screen save in preview", P, false, msg::kSysCommand, 0xF140, A::Nothing, true},
       {"close command in preview", P, false, msg::kSysCommand, 0xF060, A::Nothing, true},
       {"paint", S, false, 0x000F, 0, A::Nothing, true},
+      // The session leaves the desktop unseen: locked, console disconnected, remote in or out.
+      {"session locked", S, false, msg::kWtsSessionChange, 7, A::RequestClose, true},
+      {"console disconnected", S, false, msg::kWtsSessionChange, 2, A::RequestClose, true},
+      {"remote connected", S, false, msg::kWtsSessionChange, 3, A::RequestClose, true},
+      {"remote disconnected", S, false, msg::kWtsSessionChange, 4, A::RequestClose, true},
+      {"session unlocked", S, false, msg::kWtsSessionChange, 8, A::Nothing, true},
+      {"session locked while checking", S, true, msg::kWtsSessionChange, 7, A::Nothing, true},
   };
   for (const auto& c : cases) {
     const MessageDecision d = decideMessage(c.mode, c.checking, c.message, c.wParam);
@@ -255,6 +263,42 @@ TEST(HostPower, BatteryOrBatterySaverSlowTheSaverOnlyWhenItMaySavePower) {
                {0, 0, 1, false}, {7, 0, 0, true}};
   for (const auto& c : cases)
     EXPECT_EQ(savingPower(c.savePower, c.acLine, c.flag), c.saving) << c.savePower << " " << int{c.acLine} << " " << int{c.flag};
+}
+
+// Each announced setting moves its own fact (battery, battery saver, energy saver), in turn
+// from the mains with every saver off; any one of them slows a saver that may save power.
+TEST(HostPower, AnnouncedSettingsMoveTheirOwnFact) {
+  using S = PowerSetting;
+  struct {
+    S setting;
+    std::vector<uint8_t> data;
+    bool changed;
+    const char* facts;
+  } steps[] = {
+      {S::PowerSource, {1, 0, 0, 0}, true, "100"},        {S::PowerSource, {2, 0, 0, 0}, false, "100"},  // a UPS
+      {S::PowerSource, {0, 0, 0, 0}, true, "000"},        {S::PowerSavingStatus, {1, 0, 0, 0}, true, "010"},
+      {S::PowerSavingStatus, {2, 0, 0, 0}, false, "010"}, {S::EnergySaverStatus, {2, 0, 0, 0}, true, "011"},
+      {S::EnergySaverStatus, {0, 1, 0, 0}, false, "011"}, {S::EnergySaverStatus, {0, 0}, false, "011"},
+      {S::Other, {0, 0, 0, 0}, false, "011"},             {S::PowerSavingStatus, {0, 0, 0, 0}, true, "001"},
+  };
+  PowerState state;
+  for (const auto& s : steps) {
+    EXPECT_EQ(applyPowerSetting(&state, s.setting, static_cast<uint32_t>(s.data.size()), s.data.data()), s.changed);
+    const std::string facts{"01"[state.onBattery], "01"[state.batterySaver], "01"[state.energySaver]};
+    EXPECT_EQ(facts, s.facts) << static_cast<int>(s.setting) << " " << int{s.data[0]} << int{s.data[1]};
+    EXPECT_TRUE(savingPower(1, state) == (facts != "000") && !savingPower(0, state));
+  }
+}
+
+// Only the system's own software renderer is held to 30 frames a second; the preview draws
+// only while its window is visible, its root not minimised and not cloaked.
+TEST(HostSoftwareRendererAndPreview, CapAndVisibility) {
+  for (const char* other : {"llvmpipe (LLVM 15.0.6, 256 bits)", "GDI Generic (x)", "gdi generic", "", static_cast<const char*>(nullptr)})
+    EXPECT_EQ(frameCapForRenderer(other), 0) << (other ? other : "null");
+  EXPECT_EQ(frameCapForRenderer("GDI Generic"), 30);
+  EXPECT_TRUE(previewCanBeSeen(true, false, 0));
+  EXPECT_FALSE(previewCanBeSeen(false, false, 0) || previewCanBeSeen(true, true, 0) || previewCanBeSeen(true, false, 1) ||
+               previewCanBeSeen(true, false, 2));
 }
 
 }  // namespace

@@ -370,7 +370,7 @@ TEST_F(SaverWindowProcTest, CursorIsShownOnlyDuringACheck) {
 TEST_F(SaverWindowProcTest, PreviewInterceptsNothing) {
   make(SaverMode::Preview);
   RECT parentRect{}, childRect{};
-  GetWindowRect(parent, &parentRect);
+  GetClientRect(parent, &parentRect);  // the child fills the client area, inside any frame
   GetWindowRect(window, &childRect);
   EXPECT_EQ(GetParent(window), parent);
   EXPECT_EQ(childRect.right - childRect.left, parentRect.right - parentRect.left);

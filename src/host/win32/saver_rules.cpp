@@ -2,6 +2,7 @@
 #include "host/win32/saver_rules.h"
 
 #include <cstdint>
+#include <cstring>
 
 MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, uint64_t wParam) {
   const bool saver = (mode == SaverMode::Saver);
@@ -37,6 +38,10 @@ MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, u
       return {MessageAction::Nothing, true};
     case msg::kMouseMove:
       if (watching) return {MessageAction::MouseTest, true};
+      return {MessageAction::Nothing, true};
+    case msg::kWtsSessionChange:
+      if (watching && (wParam == 2 || wParam == 3 || wParam == 4 || wParam == 7))
+        return {MessageAction::RequestClose, true};
       return {MessageAction::Nothing, true};
     default:
       return {MessageAction::Nothing, true};
@@ -128,4 +133,31 @@ DisplayPower readDisplayPower(bool displayState, uint32_t dataLength, const uint
 
 bool savingPower(int32_t savePower, uint8_t acLineStatus, uint8_t systemStatusFlag) {
   return savePower != 0 && (acLineStatus == 0 || systemStatusFlag == 1);
+}
+
+bool applyPowerSetting(PowerState* state, PowerSetting setting, uint32_t dataLength, const uint8_t* data) {
+  if (setting == PowerSetting::Other || dataLength != 4 || data == nullptr) return false;
+  const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
+  // The highest value each setting knows; anything above says nothing.
+  const uint32_t highest = setting == PowerSetting::PowerSavingStatus ? 1 : 2;
+  if (value > highest) return false;
+  bool* fact = setting == PowerSetting::PowerSource         ? &state->onBattery
+               : setting == PowerSetting::PowerSavingStatus ? &state->batterySaver
+                                                            : &state->energySaver;
+  const bool changed = *fact != (value != 0);
+  *fact = value != 0;
+  return changed;
+}
+
+bool savingPower(int32_t savePower, const PowerState& state) {
+  return savePower != 0 && (state.onBattery || state.batterySaver || state.energySaver);
+}
+
+int32_t frameCapForRenderer(const char* renderer) {
+  return renderer != nullptr && std::strcmp(renderer, "GDI Generic") == 0 ? 30 : 0;
+}
+
+bool previewCanBeSeen(bool windowVisible, bool rootIconic, uint32_t cloaked) {
+  return windowVisible && !rootIconic && cloaked == 0;
 }

@@ -22,6 +22,7 @@ constexpr uint32_t kMouseMove = 0x0200;
 constexpr uint32_t kLButtonDown = 0x0201;
 constexpr uint32_t kRButtonDown = 0x0204;
 constexpr uint32_t kMButtonDown = 0x0207;
+constexpr uint32_t kWtsSessionChange = 0x02B1;
 constexpr uint64_t kScScreenSave = 0xF140;
 constexpr uint64_t kScClose = 0xF060;
 }  // namespace msg
@@ -45,6 +46,9 @@ struct MessageDecision {
 };
 
 // What the saver window does with one message. `checking` is CheckingPassword != 0.
+// A change of the session that leaves the desktop unseen (locked: 7, the console
+// disconnected: 2, a remote session connected or disconnected: 3, 4) ends Saver mode as
+// input does.
 // The word parameter is compared whole: a system command with its low four bits set is not
 // a screen-save or close command.
 MessageDecision decideMessage(SaverMode mode, bool checking, uint32_t message, uint64_t wParam);
@@ -139,3 +143,33 @@ DisplayPower readDisplayPower(bool displayState, uint32_t dataLength, const uint
 // nonzero value) and the system runs on battery (`acLineStatus` 0; 1 is mains, 255 unknown)
 // or its battery saver is on (`systemStatusFlag` 1).
 bool savingPower(int32_t savePower, uint8_t acLineStatus, uint8_t systemStatusFlag);
+
+// The power facts the saver's pace follows, as the system announces them.
+struct PowerState {
+  bool onBattery = false;     // the power source is a battery (or a short-term one: a UPS)
+  bool batterySaver = false;  // the battery saver is on
+  bool energySaver = false;   // the energy saver is on (it may be on the mains too)
+};
+
+// The power settings announced by their identifiers.
+enum class PowerSetting { Other, PowerSource, PowerSavingStatus, EnergySaverStatus };
+
+// A change of one power setting: its data is 4 bytes (power source: 0 mains, 1 battery, 2
+// a short-term source; saving status: 0 off, 1 on; energy saver: 0 off, 1 standard, 2 high
+// savings). Data of another length or an unknown value, or another setting, leaves the
+// state as it was. True when the state changed.
+bool applyPowerSetting(PowerState* state, PowerSetting setting, uint32_t dataLength, const uint8_t* data);
+
+// Whether the saver draws at the power-saving pace: "SavePower" on and any of the state's
+// facts.
+bool savingPower(int32_t savePower, const PowerState& state);
+
+// The most frames a second a monitor draws with a context whose GL_RENDERER is
+// `renderer`: 30 for the system's own software renderer, whose frames would otherwise take
+// a whole core; 0 (no cap) for any other or none.
+int32_t frameCapForRenderer(const char* renderer);
+
+// Whether the preview draws now: its own window visible (which counts every ancestor), the
+// root not minimised, and not cloaked (a settings window on another virtual desktop:
+// `cloaked` is DWMWA_CLOAKED's value, 0 when not cloaked or where it cannot be read).
+bool previewCanBeSeen(bool windowVisible, bool rootIconic, uint32_t cloaked);

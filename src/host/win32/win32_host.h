@@ -3,6 +3,8 @@
 // operations on SaverSettings and the system password services.
 #include <windows.h>
 
+#include <atomic>
+
 #include "host/win32/command_line.h"
 #include "host/win32/saver_rules.h"
 #include "host/win32/win32_saver_settings.h"
@@ -13,16 +15,35 @@ extern SaverMode saverMode;        // set once when the command line is read
 extern HWND saverWindow;           // the saver window (in Saver mode, the primary monitor's) while it exists
 extern MirrorScene* saverScene;    // its scene while the loop runs
 
+struct SurfaceThread;
+
 // One window of the saver and what draws in it. Saver mode has one per monitor, the
-// primary monitor's first; Preview has one. A window without a scene shows black.
+// primary monitor's first; Preview has one. A window without a scene shows black. The
+// window and its messages belong to the main thread; its scene is drawn by a thread of its
+// own, on which its context is current from the thread's start to its end.
 struct SaverSurface {
   HWND window;
   ScreenRect area;  // where the window was laid out, in virtual-screen coordinates
   HDC deviceContext;
   HGLRC renderContext;
   MirrorScene* scene;
-  bool swapIntervalSet;  // the context's swap interval has been chosen
+  SurfaceThread* thread;  // the thread drawing the scene, once started
 };
+
+// Starts the thread that draws the surface's scene at its monitor's refresh (its context
+// must be current on no thread). False when it cannot be started: the scene then stays
+// still and is destroyed with the surface, as without a thread.
+bool StartSurfaceThread(SaverSurface* surface);
+// Ends the surface's thread, if it has one: it finishes its frame, destroys the scene with
+// its context current and makes no context current. Messages sent to this thread's
+// windows meanwhile are handled. The scene is then gone (`scene` null).
+void StopSurfaceThread(SaverSurface* surface);
+// Tells the thread the size its scene is to draw at (the window was resized).
+void ResizeSurfaceThread(SaverSurface* surface, int32_t width, int32_t height);
+// Tells the thread its monitor's refresh (the window's monitor, asked of the system).
+void RetakeSurfaceRefresh(SaverSurface* surface);
+// Wakes every drawing thread to look at the power and display state again.
+void WakeSurfaceThreads();
 
 // The one owner of the saver's windows and what draws in them: a surface is added for a
 // window, and taken away in one way only (its scene destroyed with its context current,
@@ -59,13 +80,33 @@ extern SaverSurfaceSet saverSurfaces;
 // reports a change made outside it).
 extern bool saverLayoutChanged;
 constexpr UINT_PTR kLayoutTimer = 1;
-// The console display is off: the frame loop waits for messages instead of drawing.
-extern bool saverDisplayOff;
-// The power source or the battery saver changed: the frame loop takes its pace again.
-extern bool saverPowerChanged;
-// The driver took a swap interval of 1 on the primary's context: its presents wait for the
-// display's refresh.
-extern bool saverPresentsWait;
+// A cursor that moved too far while the saver has windows is taken as input only if the
+// layout is still the same a moment later: a change of the monitors moves the cursor, and
+// the system may tell of the new layout only after the move (Wine does, by tens of ms).
+constexpr UINT_PTR kCursorTimer = 2;
+constexpr UINT kCursorSettleMs = 250;
+extern bool saverCursorSettling;  // the timer runs (further moves do not restart it)
+// The console display is off: the drawing threads wait instead of drawing.
+extern std::atomic<bool> saverDisplayOff;
+// A password check is under way: the picture stands still until it ends.
+extern std::atomic<bool> saverDrawingPaused;
+// The power facts as the system last announced them (main thread), and whether they, with
+// the "SavePower" setting, ask the drawing threads for the power-saving pace.
+extern PowerState saverPowerState;
+extern std::atomic<bool> saverSavingPower;
+// Takes the power source and battery saver from the system's power status into
+// saverPowerState (the energy saver is only announced), then updates the pace.
+void ReadSystemPowerState();
+// Sets saverSavingPower from saverPowerState and wakes the drawing threads.
+void UpdateSaverPower();
+// Posted to the primary's window by a drawing thread whose context keeps failing (a driver
+// reset, an adapter switched): the saver closes as if asked to.
+constexpr UINT kContextLostMessage = WM_APP + 0x28;
+// The power settings the saver follows besides the display state: the power source, the
+// battery saver, the energy saver (not every system has the last).
+extern const GUID saverPowerSource;
+extern const GUID saverPowerSavingStatus;
+extern const GUID saverEnergySaverStatus;
 
 // System calls of the saver window. They are the system's own functions; a test may point
 // them elsewhere to force a failure or to watch the frame loop.
@@ -86,6 +127,9 @@ using FrameWaitCall = void (*)(int64_t deadlineMicros);
 extern ClockCall saverClockMicros;
 extern FrameWaitCall saverWaitUntil;
 extern SystemParametersInfoCall saverSystemParametersInfo;
+// The GL_RENDERER of the current context (glGetString unless a test plays another driver).
+using RendererNameCall = const char* (*)();
+extern RendererNameCall saverRendererName;
 // One frame of the scene (MirrorScene::renderFrame unless a test watches the loop); true when
 // the frame is in the back buffer and the buffers are to be swapped.
 using RenderFrameCall = bool (*)(MirrorScene* scene, uint32_t frameWord);

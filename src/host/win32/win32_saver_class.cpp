@@ -36,7 +36,9 @@ HWND CreateSaverWindow(HWND parent, int32_t* width, int32_t* height) {
   if (saverMode == SaverMode::Preview) {
     if (!IsWindow(parent)) return nullptr;
     takeParentDpiAwareness(parent);
-    if (!GetWindowRect(parent, &parentRect)) return nullptr;
+    // The child fills the parent's client area: a parent with a frame has less room inside
+    // than its window rectangle.
+    if (!GetClientRect(parent, &parentRect)) return nullptr;
   }
   const WindowPlan plan =
       planWindow(saverMode, parentRect.left, parentRect.top, parentRect.right, parentRect.bottom,

@@ -1,4 +1,5 @@
-// The saver's windows: class, windows, OpenGL contexts, scenes, frame loop and tear-down.
+// The saver's windows: class, windows, OpenGL contexts, scenes, the main thread's message
+// loop and tear-down. Each window's scene is drawn by a thread of its own.
 #include <new>
 
 #include "host/frame_loop.h"
@@ -55,110 +56,76 @@ bool setSaverPixelFormat(HWND window, HDC deviceContext, bool report) {
   return true;
 }
 
-// The console display's power state, reported to the primary's window as it changes (and
-// once at registration). The calls are looked up: systems before Vista lack them.
+// The power settings watched on the primary's window: the console display's state, the
+// power source, the battery saver and the energy saver, each reported as it changes (and
+// once at registration). The calls are looked up: systems before Vista lack them; a
+// setting the system does not know is simply not registered.
 using RegisterPowerSettingCall = HANDLE(WINAPI*)(HANDLE, const GUID*, DWORD);
 using UnregisterPowerSettingCall = BOOL(WINAPI*)(HANDLE);
+constexpr int32_t kWatchedSettings = 4;
 
-HANDLE watchDisplayState(HWND window) {
+void watchPowerSettings(HWND window, HANDLE* registrations) {
   const auto watch = orvane::lookUpSystemCall<RegisterPowerSettingCall>(
       GetModuleHandleA("user32.dll"), "RegisterPowerSettingNotification");
-  return watch ? watch(window, &saverConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE) : nullptr;
+  const GUID* settings[kWatchedSettings] = {&saverConsoleDisplayState, &saverPowerSource, &saverPowerSavingStatus,
+                                            &saverEnergySaverStatus};
+  for (int32_t i = 0; i < kWatchedSettings; ++i)
+    registrations[i] = watch ? watch(window, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE) : nullptr;
 }
 
-void stopWatchingDisplayState(HANDLE registration) {
+void stopWatchingPowerSettings(HANDLE* registrations) {
   const auto stop = orvane::lookUpSystemCall<UnregisterPowerSettingCall>(
       GetModuleHandleA("user32.dll"), "UnregisterPowerSettingNotification");
-  if (registration && stop) stop(registration);
+  for (int32_t i = 0; i < kWatchedSettings; ++i) {
+    if (registrations[i] && stop) stop(registrations[i]);
+  }
 }
 
-// The saver's turn of the frame loop: the thread's messages (and, between them, a new
-// layout of the windows, a new pace after a change of the layout or the power source, or a
-// wait while the display is off), one frame of each window's scene with its context made current, the
-// buffer swaps, and a wait for the next turn that wakes for messages, each through its seam.
-class SaverLoop : public FrameLoopHost {
- public:
-  explicit SaverLoop(FramePacer* pacer) : pacer_(pacer) { takePace(); }
+// The session's changes (locked, disconnected, taken over remotely) reported to the window.
+using SessionNotificationCall = BOOL(WINAPI*)(HWND, DWORD);
+using SessionUnregisterCall = BOOL(WINAPI*)(HWND);
+HMODULE sessionLibrary() {
+  static const HMODULE library = LoadLibraryA("wtsapi32.dll");
+  return library;
+}
+void watchSession(HWND window) {
+  const auto watch = orvane::lookUpSystemCall<SessionNotificationCall>(sessionLibrary(),
+                                                                      "WTSRegisterSessionNotification");
+  constexpr DWORD kThisSession = 0;  // NOTIFY_FOR_THIS_SESSION
+  if (watch) watch(window, kThisSession);
+}
+void stopWatchingSession(HWND window) {
+  const auto stop = orvane::lookUpSystemCall<SessionUnregisterCall>(sessionLibrary(),
+                                                                   "WTSUnRegisterSessionNotification");
+  if (stop && IsWindow(window)) stop(window);
+}
 
-  EventStep takeEvent() override {
+// The main thread's loop: the windows' messages and, between them, a new layout of the
+// windows; the drawing threads draw meanwhile. Ends with the quit message.
+void runMessageLoop() {
+  for (;;) {
     MSG message;
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) return EventStep::Stop;
+      if (message.message == WM_QUIT) return;
       TranslateMessage(&message);
       DispatchMessageA(&message);
-      return EventStep::Handled;
+      continue;
     }
     if (saverLayoutChanged) {
       saverLayoutChanged = false;
       RelayoutSaverWindows();
-      takePace();  // the primary display may have a new refresh
-      return EventStep::Handled;
+      continue;
     }
-    if (saverPowerChanged) {
-      saverPowerChanged = false;
-      takePace();
-      return EventStep::Handled;
-    }
-    if (saverDisplayOff) {
-      // Nobody sees a frame: sleep until a message comes (the display coming back is one).
-      saverWaitMessage();
-      return EventStep::Handled;
-    }
-    return EventStep::Idle;
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
-  int32_t sceneCount() override {
-    drawnCount_ = 0;
-    for (int32_t i = 0; i < saverSurfaces.count(); ++i) {
-      if (saverSurfaces[i].scene != nullptr) drawn_[drawnCount_++] = saverSurfaces[i];
-    }
-    return drawnCount_;
-  }
-  // The preview draws only while the window it is shown in can be seen.
-  bool sceneReady(int32_t index) override {
-    if (saverMode != SaverMode::Preview) return true;
-    HWND top = GetAncestor(drawn_[index].window, GA_ROOT);
-    return top == nullptr || (IsWindowVisible(top) && !IsIconic(top));
-  }
-  bool renderFrame(int32_t index) override {
-    SaverSurface& surface = drawn_[index];
-    if (wglGetCurrentContext() != surface.renderContext)
-      wglMakeCurrent(surface.deviceContext, surface.renderContext);
-    // A further monitor's presents do not wait for a refresh, so that the presents of several
-    // monitors in one turn do not wait one each. It is set at the window's first frame, not
-    // as the window is made: a change of layout may make a window and take it away again at
-    // once, and under Wine setting the interval on such a window has taken the whole
-    // session's windows with it.
-    if (!surface.swapIntervalSet) {
-      SetCurrentSwapInterval(0);
-      surface.swapIntervalSet = true;
-      if (SaverSurface* kept = saverSurfaces.find(surface.window)) kept->swapIntervalSet = true;
-    }
-    return saverRenderFrame(surface.scene, frameWordFor(saverSettings ? saverSettings->UseMirrors : 1));
-  }
-  void swapBuffers(int32_t index) override { saverSwapBuffers(drawn_[index].deviceContext); }
-  int64_t nowMicros() override { return saverClockMicros(); }
-  // A hidden preview gets no message when it is shown again: it looks four times a second.
-  void waitUntil(int64_t deadline) override {
-    if (deadline == kNoDeadline && saverMode == SaverMode::Preview) deadline = saverClockMicros() + 250000;
-    saverWaitUntil(deadline);
-  }
+}
 
- private:
-  // The pace from the primary display's refresh, whether its presents wait for it, and the
-  // power source.
-  void takePace() {
-    FramePace pace;
-    pace.refreshHz = PrimaryRefreshHz();
-    pace.presentsWaitForRefresh = saverPresentsWait;
-    pace.savePower = SystemSavingPower();
-    pacer_->setPeriod(framePeriodMicros(pace));
-  }
-
-  FramePacer* pacer_;
-  // The surfaces drawn in this turn.
-  SaverSurface drawn_[kMaxSaverWindows] = {};
-  int32_t drawnCount_ = 0;
-};
+// Starts the drawing threads of the surfaces from `first` on; the contexts they take
+// must be current nowhere.
+void startDrawing(int32_t first) {
+  wglMakeCurrent(nullptr, nullptr);
+  for (int32_t i = first; i < saverSurfaces.count(); ++i) StartSurfaceThread(&saverSurfaces[i]);
+}
 
 // Windows for the monitors of `areas` that have none yet (the first saverSurfaces.count()
 // have theirs), set up and drawn unless the user asked for the primary monitor only; a
@@ -184,12 +151,6 @@ bool SetUpSaverSurface(SaverSurface* surface, int32_t width, int32_t height, boo
   if (!setSaverPixelFormat(window, surface->deviceContext, reportFailures)) return false;
   surface->renderContext = wglCreateContext(surface->deviceContext);
   wglMakeCurrent(surface->deviceContext, surface->renderContext);
-  // The primary's presents wait for its refresh (the pace is taken from whether they do);
-  // the others' are set not to at their first frame.
-  if (surface->renderContext != nullptr && reportFailures) {
-    saverPresentsWait = SetCurrentSwapInterval(1);
-    surface->swapIntervalSet = true;
-  }
   // A further window without a context has nothing to draw with and stays black; the
   // primary's goes on regardless, as it always has.
   if (!reportFailures && surface->renderContext == nullptr) return true;
@@ -233,15 +194,16 @@ void RelayoutSaverWindows() {
       InvalidateRect(surface.window, nullptr, TRUE);  // black over its new area
       continue;
     }
-    if (wglGetCurrentContext() != surface.renderContext)
-      wglMakeCurrent(surface.deviceContext, surface.renderContext);
-    surface.scene->reshape(width, height);
+    // Its thread reshapes the scene and takes the monitor's refresh, which may be new.
+    ResizeSurfaceThread(&surface, width, height);
+    RetakeSurfaceRefresh(&surface);
   }
   const int32_t first = saverSurfaces.count();
   keepPropAtlasPixels();
   addMonitorWindows(areas, count);
   releasePropAtlasPixels();
   for (int32_t i = first; i < saverSurfaces.count(); ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
+  startDrawing(first);
   // The system may have moved the cursor with the monitors; the user did not.
   if (saverSettings != nullptr) GetCursorPos(&saverSettings->StartCursor);
 }
@@ -259,9 +221,11 @@ void RunSaverWindow(HWND parent, int showCommand) {
   saverSurfaces.releaseAll();
   SaverSurface* primary = saverSurfaces.add(window, {0, 0, width, height});
   saverLayoutChanged = false;
+  saverCursorSettling = false;
   saverDisplayOff = false;
-  saverPowerChanged = false;
-  saverPresentsWait = false;
+  saverDrawingPaused = false;
+  saverPowerState = PowerState{};
+  ReadSystemPowerState();
   const bool saver = (saverMode == SaverMode::Saver);
   if (saver) setSaverRunning(1);
   if (!saver) {
@@ -294,14 +258,20 @@ void RunSaverWindow(HWND parent, int showCommand) {
     // leaving no quit message behind.
     while (saverSurfaces.count() > 0) saverSurfaces.destroyWindow(saverSurfaces[saverSurfaces.count() - 1].window, false);
   } else {
-    HANDLE displayWatch = saver ? watchDisplayState(window) : nullptr;
-    if (saver) SetTimer(window, kLayoutTimer, 1000, nullptr);
+    HANDLE powerWatch[kWatchedSettings] = {};
+    if (saver) {
+      watchPowerSettings(window, powerWatch);
+      watchSession(window);
+      SetTimer(window, kLayoutTimer, 1000, nullptr);
+    }
     ShowWindow(window, showCommand);
     for (int32_t i = 1; i < saverSurfaces.count(); ++i) ShowWindow(saverSurfaces[i].window, SW_SHOWNA);
-    FramePacer pacer;
-    SaverLoop loop(&pacer);
-    runFrameLoop(loop, pacer);
-    stopWatchingDisplayState(displayWatch);
+    startDrawing(0);
+    runMessageLoop();
+    if (saver) {
+      stopWatchingSession(window);
+      stopWatchingPowerSettings(powerWatch);
+    }
   }
   // Each window was released as it was destroyed; a loop ended otherwise leaves its
   // windows to the process's end, their contexts released here.

@@ -4,9 +4,11 @@
 
 namespace {
 
-// Releases what a surface holds: its scene destroyed with its context current, no context
-// current, the device context released, the context deleted. The window is left as it is.
+// Releases what a surface holds: its scene destroyed with its context current (by its
+// drawing thread, which ends first, or here), no context current, the device context
+// released, the context deleted. The window is left as it is.
 void releaseSurface(SaverSurface* surface) {
+  StopSurfaceThread(surface);
   if (surface->scene != nullptr) {
     if (surface->renderContext != nullptr && wglGetCurrentContext() != surface->renderContext)
       wglMakeCurrent(surface->deviceContext, surface->renderContext);
@@ -14,7 +16,8 @@ void releaseSurface(SaverSurface* surface) {
     surface->scene->destroy();
     delete surface->scene;
   }
-  if (surface->renderContext != nullptr) wglMakeCurrent(nullptr, nullptr);
+  if (surface->renderContext != nullptr && wglGetCurrentContext() == surface->renderContext)
+    wglMakeCurrent(nullptr, nullptr);
   if (surface->deviceContext != nullptr) ReleaseDC(surface->window, surface->deviceContext);
   if (surface->renderContext != nullptr) wglDeleteContext(surface->renderContext);
   if (surface->window == saverWindow) saverWindow = nullptr;
@@ -34,7 +37,7 @@ SaverSurface* SaverSurfaceSet::find(HWND window) {
 SaverSurface* SaverSurfaceSet::add(HWND window, const ScreenRect& area) {
   if (count_ >= kMaxSaverWindows) return nullptr;
   SaverSurface* surface = &surfaces_[count_++];
-  *surface = SaverSurface{window, area, nullptr, nullptr, nullptr, false};
+  *surface = SaverSurface{window, area, nullptr, nullptr, nullptr, nullptr};
   return surface;
 }
 
@@ -50,6 +53,8 @@ bool SaverSurfaceSet::forget(HWND window) {
 }
 
 void SaverSurfaceSet::destroyWindow(HWND window, bool keepQuit) {
+  // Its thread finishes its frame and destroys its scene while the window is still there.
+  if (SaverSurface* surface = find(window)) StopSurfaceThread(surface);
   DestroyWindow(window);
   // A window destroyed on another path (or before its WM_DESTROY reached us) is forgotten here.
   forget(window);

@@ -9,11 +9,15 @@ void RequestClose(SaverSettings* settings) {
 
 void BeginPasswordCheck(SaverSettings* settings) {
   settings->CheckingPassword = 1;
+  saverDrawingPaused = true;
+  WakeSurfaceThreads();
   SendMessageA(settings->Window, WM_SETCURSOR, 0, 0);
 }
 
 void EndPasswordCheck(SaverSettings* settings) {
   settings->CheckingPassword = 0;
+  saverDrawingPaused = false;
+  WakeSurfaceThreads();
   SendMessageA(settings->Window, WM_SETCURSOR, 0, 0);
   GetCursorPos(&settings->StartCursor);
 }
@@ -46,6 +50,24 @@ bool activationStaysWithSaver(UINT message, HWND window, LPARAM lParam) {
   return gaining != window && saverSurfaces.find(gaining) != nullptr;
 }
 
+// The moment after a cursor moved too far: the monitors changed and moved the cursor with
+// them (the windows are laid out again and the reference point moves with the cursor), or
+// the cursor is still too far from the reference point (input), or neither (a new layout
+// has been taken meanwhile).
+void settleCursor() {
+  SaverSettings* settings = saverSettings;
+  if (settings == nullptr || settings->CheckingPassword != 0) return;
+  POINT now{};
+  GetCursorPos(&now);
+  if (SaverLayoutIsStale()) {
+    saverLayoutChanged = true;
+    settings->StartCursor = now;
+  } else if (cursorMovedTooFar({settings->StartCursor.x, settings->StartCursor.y}, {now.x, now.y},
+                               settings->MouseThreshold)) {
+    RequestClose(settings);
+  }
+}
+
 // Saver mode's messages beyond the table: a window that does not draw is painted black, a
 // change of the display layout lays the windows out again, and the console display's power
 // state starts and stops the drawing. True when the message is handled (`result` set).
@@ -64,13 +86,21 @@ bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       saverLayoutChanged = true;
       return false;
     case WM_TIMER:
-      if (wParam != kLayoutTimer) return false;
-      if (SaverLayoutIsStale()) saverLayoutChanged = true;
+      if (wParam == kCursorTimer) {
+        KillTimer(window, kCursorTimer);
+        saverCursorSettling = false;
+        settleCursor();
+      } else if (wParam == kLayoutTimer) {
+        if (SaverLayoutIsStale()) saverLayoutChanged = true;
+      } else {
+        return false;
+      }
       *result = 0;
       return true;
     case WM_POWERBROADCAST: {
+      // Each change reaches the drawing threads before this returns.
       if (wParam == PBT_APMPOWERSTATUSCHANGE) {
-        saverPowerChanged = true;
+        ReadSystemPowerState();
         *result = TRUE;
         return true;
       }
@@ -78,10 +108,23 @@ bool handleDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
       const DisplayPower power = readDisplayPower(IsEqualGUID(setting->PowerSetting, saverConsoleDisplayState),
                                                   setting->DataLength, setting->Data);
-      if (power != DisplayPower::Unchanged) saverDisplayOff = power == DisplayPower::Off;
+      if (power != DisplayPower::Unchanged) {
+        saverDisplayOff = power == DisplayPower::Off;
+        WakeSurfaceThreads();
+      }
+      const PowerSetting which = IsEqualGUID(setting->PowerSetting, saverPowerSource)         ? PowerSetting::PowerSource
+                                 : IsEqualGUID(setting->PowerSetting, saverPowerSavingStatus) ? PowerSetting::PowerSavingStatus
+                                 : IsEqualGUID(setting->PowerSetting, saverEnergySaverStatus) ? PowerSetting::EnergySaverStatus
+                                                                                              : PowerSetting::Other;
+      if (applyPowerSetting(&saverPowerState, which, setting->DataLength, setting->Data)) UpdateSaverPower();
       *result = TRUE;
       return true;
     }
+    case kContextLostMessage:
+      // A monitor's context keeps failing: the saver ends as if asked to.
+      if (saverSettings != nullptr) RequestClose(saverSettings);
+      *result = 0;
+      return true;
     default:
       return false;
   }
@@ -126,11 +169,9 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
                                settings->MouseThreshold)) {
           break;
         }
-        if (saverSurfaces.count() > 0 && SaverLayoutIsStale()) {
-          // The monitors changed and moved the cursor with them; the user did not: the
-          // windows are laid out again and the reference point moves with the cursor.
-          saverLayoutChanged = true;
-          settings->StartCursor = now;
+        if (saverSurfaces.count() > 0) {
+          // Decided a moment later, when the system has told of any new layout.
+          if (!saverCursorSettling) saverCursorSettling = SetTimer(settings->Window, kCursorTimer, kCursorSettleMs, nullptr) != 0;
         } else {
           RequestClose(settings);
         }

@@ -102,9 +102,8 @@ def covered_and_moving(name, process):
 def savers():
     """The ids of this run's orvane processes: those on its compositor's runtime folder (the
     module tests may run orvane at the same time)."""
-    mine = ("XDG_RUNTIME_DIR=" + runtime).encode()
     return x.processes(lambda pid: os.readlink("/proc/%s/exe" % pid) == orvane and
-                       mine in open("/proc/%s/environ" % pid, "rb").read().split(b"\0"))
+                       x.with_environment(pid, "XDG_RUNTIME_DIR=" + runtime))
 
 
 def lines_of(log, since, name):
